@@ -1,5 +1,6 @@
 #include <array>
 #include <cassert>
+#include <cmath>
 #include <cstdint>
 
 #include "threshold/console.h"
@@ -41,9 +42,9 @@ double column_total(LevelPairMatrix M, Span rows, int column) {
 // Sum of the block's terms, row by row and column by column, rounded after
 // every addition. The block and column totals are exact, so computing them
 // once per block gives the same terms as summing them afresh per cell.
-template <class JointProbability>
-double block_entropy(LevelPairMatrix M, Span rows, Span columns,
-                     JointProbability joint) {
+template <class JointProbability, class Power>
+double block_entropy(LevelPairMatrix M, Span rows, Span columns, JointProbability joint,
+                     Power power) {
   if (rows.empty() || columns.empty()) return 0.0;
   std::array<double, kLevelCount> column_totals{};
   for (auto r = rows.first; r <= rows.last; ++r)
@@ -58,15 +59,32 @@ double block_entropy(LevelPairMatrix M, Span rows, Span columns,
       const double m = M[r][c];
       if (m == 0.0) continue;  // its joint probability is 0.0: adds nothing
       const double p = joint(m, total);
-      sum += detail::entropy_term(p, detail::probability(m, column_totals[c]));
+      sum += p * power(1.0 - detail::probability(m, column_totals[c]));
     }
   }
   return sum;
 }
 
+template <class Power>
+double score_with(int t, LevelPairMatrix M, int n, Power power) {
+  assert(n <= kLevelCount);
+  const double low_high = block_entropy(M, low_rows(t), high_columns(t, n),
+                                        detail::low_high_joint_probability, power);
+  return low_high +
+         block_entropy(M, high_rows(t, n), low_columns(t), detail::probability, power);
+}
+
+// The C library's power: correctly or faithfully rounded for every exponent.
+double library_power(double y) { return std::pow(kEntropyBase, y); }
+
 }  // namespace
 
 namespace detail {
+
+double threshold_score_with(int t, LevelPairMatrix M, int n, double (*power)(double)) {
+  return score_with(t, M, n, power);
+}
+
 
 double low_high_joint_probability(double m, double block_total) {
   if (block_total == 0.0) console::write_division_message();
@@ -104,17 +122,16 @@ double high_low_conditional(int i, int j, int t, LevelPairMatrix M, int n) {
 double low_high_entropy(int t, LevelPairMatrix M, int n) {
   assert(n <= kLevelCount);
   return block_entropy(M, low_rows(t), high_columns(t, n),
-                       detail::low_high_joint_probability);
+                       detail::low_high_joint_probability, library_power);
 }
 
 double high_low_entropy(int t, LevelPairMatrix M, int n) {
   assert(n <= kLevelCount);
-  return block_entropy(M, high_rows(t, n), low_columns(t), detail::probability);
+  return block_entropy(M, high_rows(t, n), low_columns(t), detail::probability, library_power);
 }
 
 double threshold_score(int t, LevelPairMatrix M, int n) {
-  const double low_high = low_high_entropy(t, M, n);
-  return low_high + high_low_entropy(t, M, n);
+  return score_with(t, M, n, library_power);
 }
 
 }  // namespace pellwick

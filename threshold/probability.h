@@ -1,8 +1,6 @@
 // The probability rules shared by the per-cell functions and every scan.
 #pragma once
 
-#include <cmath>
-
 #include "threshold/threshold.h"
 
 namespace pellwick::detail {
@@ -18,11 +16,9 @@ inline double probability(double m, double normaliser) {
 // reports each fall-back on standard output, one line per cell.
 double low_high_joint_probability(double m, double block_total);
 
-// Contribution of a non-zero cell with joint probability p and conditional
-// probability q. The power is the C library's, correctly or faithfully
-// rounded for every exponent.
-inline double entropy_term(double p, double q) {
-  return p * std::pow(kEntropyBase, 1.0 - q);
-}
+// threshold_score() with another power function y -> kEntropyBase^y in
+// place of the C library's pow, so that other ways of scoring can be checked
+// against it to the bit.
+double threshold_score_with(int t, LevelPairMatrix M, int n, double (*power)(double));
 
 }  // namespace pellwick::detail

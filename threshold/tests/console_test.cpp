@@ -9,6 +9,7 @@
 #include <string>
 
 #include "threshold/console.h"
+#include "threshold/tests/capture.h"
 #include "threshold/tests/test_matrix.h"
 #include "threshold/threshold.h"
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "threshold/tests/capture.h"
 #include "threshold/tests/test_matrix.h"
 #include "threshold/threshold.h"
 

@@ -4,6 +4,7 @@
 #include <climits>
 #include <string>
 
+#include "threshold/tests/capture.h"
 #include "threshold/tests/test_matrix.h"
 #include "threshold/threshold.h"
 

@@ -1,12 +1,9 @@
-// A kLevelCount x kLevelCount matrix owned by a test, and a stdout capture.
+// A kLevelCount x kLevelCount matrix owned by a test or a benchmark.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
 #include <initializer_list>
-#include <string>
 #include <vector>
 
 #include "threshold/threshold.h"
@@ -37,13 +34,5 @@ class TestMatrix {
   std::vector<std::int32_t> counts_;
   std::array<const std::int32_t*, kLevelCount> rows_{};
 };
-
-// Runs f with standard output captured; returns the text it wrote.
-template <class F>
-std::string captured_stdout(F&& f) {
-  ::testing::internal::CaptureStdout();
-  f();
-  return ::testing::internal::GetCapturedStdout();
-}
 
 }  // namespace pellwick::testing

@@ -1,0 +1,114 @@
+// Scan speed of each path against the reference on dense, image-like and
+// all-zero matrices, full range 0..255. Progress output goes to /dev/null.
+// The report, and after it a table of median times and speed-ups, goes to
+// standard error.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "threshold/fast_scan.h"
+#include "threshold/tests/matrices.h"
+
+namespace {
+
+using pellwick::detail::Path;
+using pellwick::testing::TestMatrix;
+
+struct Subject {
+  std::string name;
+  TestMatrix matrix;
+};
+
+TestMatrix read_matrix(const std::string& file) {
+  TestMatrix M;
+  std::ifstream in(file);
+  int r = 0, c = 0, count = 0;
+  while (in >> r >> c >> count) M.at(r, c) = count;
+  return M;
+}
+
+std::vector<Subject>& subjects() {
+  static std::vector<Subject> all = [] {
+    std::vector<Subject> s;
+    s.push_back({"dense", pellwick::testing::dense_matrix(1)});
+    s.push_back({"sample image", read_matrix(PELLWICK_SOURCE_DIR "/examples/sample-cooccurrence.txt")});
+    s.push_back({"photo-like 640x480", pellwick::testing::image_matrix(2, 640, 480, 12)});
+    s.push_back({"zeros", TestMatrix()});
+    return s;
+  }();
+  return all;
+}
+
+const char* path_name(Path path) {
+  switch (path) {
+    case Path::reference: return "reference";
+    case Path::scalar: return "scalar";
+    case Path::avx2: return "avx2";
+    case Path::avx512: return "avx512";
+  }
+  return "?";
+}
+
+void scan(benchmark::State& state, const Subject* subject, Path path) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(pellwick::detail::select_threshold_on(path, subject->matrix, 0, 255));
+  }
+}
+
+// Collects the median of each benchmark and prints speed-ups against the
+// reference for the same matrix.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+      const std::string name = run.run_name.function_name;
+      const auto slash = name.find('/');
+      median_ms_[name.substr(0, slash)][name.substr(slash + 1)] =
+          run.GetAdjustedRealTime() * 1e3 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    std::fprintf(stderr, "\n%-20s %-10s %12s %10s\n", "matrix", "path", "median ms", "speed-up");
+    for (const auto& [matrix, paths] : median_ms_) {
+      const auto reference = paths.find("reference");
+      for (const auto& [path, ms] : paths) {
+        const double ratio = reference != paths.end() ? reference->second / ms : 0.0;
+        std::fprintf(stderr, "%-20s %-10s %12.3f %9.1fx\n", matrix.c_str(), path.c_str(), ms, ratio);
+      }
+    }
+  }
+
+ private:
+  std::map<std::string, std::map<std::string, double>> median_ms_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
+  benchmark::Initialize(&argc, argv);
+  for (const Subject& subject : subjects()) {
+    for (Path path : {Path::reference, Path::scalar, Path::avx2, Path::avx512}) {
+      if (!pellwick::detail::path_available(path)) continue;
+      benchmark::RegisterBenchmark((subject.name + "/" + path_name(path)).c_str(), scan,
+                                   &subject, path)
+          ->Unit(benchmark::kMillisecond)
+          ->Repetitions(5)
+          ->ReportAggregatesOnly(true);
+    }
+  }
+  RatioReporter reporter;
+  reporter.SetOutputStream(&std::cerr);
+  reporter.SetErrorStream(&std::cerr);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,296 @@
+#include "threshold/fast_scan.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "threshold/kernels.h"
+
+#if defined(PELLWICK_X86_KERNELS)
+#include <cpuid.h>
+#endif
+
+namespace pellwick::detail {
+namespace {
+
+constexpr int kWords = kLevelCount / 64;  // bitmap words per row
+
+int lowest_bit(std::uint64_t x) {  // x != 0
+#if defined(__GNUC__)
+  return __builtin_ctzll(x);
+#else
+  int n = 0;
+  for (; (x & 1) == 0; x >>= 1) ++n;
+  return n;
+#endif
+}
+
+int highest_bit(std::uint64_t x) {  // x != 0
+#if defined(__GNUC__)
+  return 63 - __builtin_clzll(x);
+#else
+  int n = 63;
+  for (; (x >> n) == 0; --n) {
+  }
+  return n;
+#endif
+}
+
+// A row with at most this many non-zero cells is visited through its packed
+// non-zero cells; a denser one through all its cells from the first non-zero
+// one to the last, the zeros between them adding +0.0 terms.
+constexpr int kPackedRowLimit = kLevelCount / 2;
+
+// Where the non-zero cells are.
+struct NonZeroCells {
+  // Lowest and highest non-zero column of each row (kLevelCount and -1 if none).
+  std::array<int, kLevelCount> first{};
+  std::array<int, kLevelCount> last{};
+  // The packed rows' counts and columns, row r in [packed_begin[r],
+  // packed_begin[r + 1]); empty for the other rows.
+  std::array<std::uint32_t, kLevelCount + 1> packed_begin{};
+  std::vector<std::int32_t> counts;
+  std::vector<std::uint8_t> columns;
+
+  bool packed(int r) const { return packed_begin[r + 1] > packed_begin[r]; }
+};
+
+// Fills `nz`; false if the matrix has a negative entry.
+bool find_non_zero(LevelPairMatrix M, NonZeroCells& nz) {
+  std::array<int, kLevelCount> per_row{};
+  std::size_t packed = 0;
+  for (int r = 0; r < kLevelCount; ++r) {
+    std::int32_t any_negative = 0;  // its sign bit tells
+    int count = 0;
+    nz.first[r] = kLevelCount;
+    nz.last[r] = -1;
+    for (int w = 0; w < kWords; ++w) {
+      const std::int32_t* cells = M[r] + 64 * w;
+      std::uint64_t word = 0;
+      for (int b = 0; b < 64; ++b) {
+        word |= std::uint64_t{cells[b] != 0} << b;
+        any_negative |= cells[b];
+      }
+      if (word == 0) continue;
+      if (nz.first[r] == kLevelCount) nz.first[r] = 64 * w + lowest_bit(word);
+      nz.last[r] = 64 * w + highest_bit(word);
+      for (; word != 0; word &= word - 1) ++count;
+    }
+    if (any_negative < 0) return false;
+    per_row[r] = count;
+    if (count <= kPackedRowLimit) packed += static_cast<std::size_t>(count);
+  }
+  nz.counts.reserve(packed);
+  nz.columns.reserve(packed);
+  for (int r = 0; r < kLevelCount; ++r) {
+    if (per_row[r] <= kPackedRowLimit) {
+      for (int c = nz.first[r]; c <= nz.last[r]; ++c) {
+        if (M[r][c] == 0) continue;
+        nz.counts.push_back(M[r][c]);
+        nz.columns.push_back(static_cast<std::uint8_t>(c));
+      }
+    }
+    nz.packed_begin[r + 1] = static_cast<std::uint32_t>(nz.counts.size());
+  }
+  return true;
+}
+
+// Up to kMaxLanes consecutive candidates t0, t0 + 1, ..., one per lane, and
+// what their blocks need. Totals are exact integers in doubles (below 2^47),
+// as in the reference. A zero total, met only by blocks or columns whose
+// cells are all zero, reads 1, so that those cells add +0.0, not 0 / 0.
+struct Group {
+  int t0 = 0;
+  int used = 0;  // lanes holding a candidate
+  // [column * kMaxLanes + lane]: the column's total inside lane's block that
+  // holds it (rows 0..t above the candidate t, rows t+1.. at or below it).
+  std::array<double, kLevelCount * kMaxLanes> den{};
+  std::array<std::array<double, kMaxLanes>, 2> total{};         // [side][lane]
+  std::array<std::array<std::uint8_t, kLevelCount>, 2> column_lanes{};  // [side][column]
+};
+
+enum SideIndex { kLowHigh = 0, kHighLow = 1 };
+
+// Groups in ascending order, each computed from the one before.
+class Groups {
+ public:
+  Groups(LevelPairMatrix M, const NonZeroCells& nz) : M_(M), nz_(nz) {
+    for (int r = 0; r < kLevelCount; ++r) {
+      low_split_[r] = high_split_[r] = nz.packed_begin[r];
+      for (int c = 0; c < kLevelCount; ++c) column_total_[c] += M[r][c];
+    }
+  }
+
+  void next(int t0, int used, Group& g) {
+    g.t0 = t0;
+    g.used = used;
+    for (int lane = 0; lane < kMaxLanes; ++lane) {
+      const int t = t0 + lane;
+      if (lane >= used) {  // no candidate: nothing is added in this lane
+        g.total[kLowHigh][lane] = g.total[kHighLow][lane] = 1.0;
+        for (int c = 0; c < kLevelCount; ++c) g.den[c * kMaxLanes + lane] = 1.0;
+        continue;
+      }
+      for (; rows_below_ <= t; ++rows_below_)
+        for (int c = 0; c < kLevelCount; ++c) low_[c] += M_[rows_below_][c];
+      double low_high = 0.0, high_low = 0.0;
+      for (int c = 0; c < kLevelCount; ++c) {
+        const double high = column_total_[c] - low_[c];
+        const double den = c > t ? low_[c] : high;
+        (c > t ? low_high : high_low) += den;
+        g.den[c * kMaxLanes + lane] = den != 0.0 ? den : 1.0;
+      }
+      g.total[kLowHigh][lane] = low_high != 0.0 ? low_high : 1.0;
+      g.total[kHighLow][lane] = high_low != 0.0 ? high_low : 1.0;
+    }
+    const unsigned all = (1u << used) - 1;
+    for (int c = 0; c < kLevelCount; ++c) {
+      // Lanes whose candidate t has c > t (low-high) or c <= t (high-low).
+      const int below = std::clamp(c - t0, 0, used);
+      g.column_lanes[kLowHigh][c] = static_cast<std::uint8_t>((1u << below) - 1);
+      g.column_lanes[kHighLow][c] = static_cast<std::uint8_t>(all & ~((1u << below) - 1));
+    }
+    // Packed rows: where their columns above t0 and above the last candidate start.
+    const int last = t0 + used - 1;
+    for (int r = 0; r < kLevelCount; ++r) {
+      const std::uint32_t end = nz_.packed_begin[r + 1];
+      while (low_split_[r] < end && nz_.columns[low_split_[r]] <= t0) ++low_split_[r];
+      while (high_split_[r] < end && nz_.columns[high_split_[r]] <= last) ++high_split_[r];
+    }
+  }
+
+  // The runs of one side of the group `g` most recently computed, in row order.
+  std::size_t runs(const Group& g, SideIndex side, Run* out) const {
+    const int t0 = g.t0, last = g.t0 + g.used - 1;
+    const unsigned all = (1u << g.used) - 1;
+    std::size_t count = 0;
+    // Low-high: rows 0..last, columns above t0; high-low: rows above t0,
+    // columns up to last. Each lane takes its own part through the masks.
+    const int first_row = side == kLowHigh ? 0 : t0 + 1;
+    const int end_row = side == kLowHigh ? std::min(last, kLevelCount - 2) + 1 : kLevelCount;
+    for (int r = first_row; r < end_row; ++r) {
+      // Lanes whose candidate t has r <= t (low-high) or r > t (high-low).
+      const int below = std::clamp(r - t0, 0, g.used);
+      const unsigned lanes = side == kLowHigh ? all & ~((1u << below) - 1) : (1u << below) - 1;
+      int low = side == kLowHigh ? std::max(nz_.first[r], t0 + 1) : nz_.first[r];
+      const int high = side == kLowHigh ? nz_.last[r] : std::min(nz_.last[r], last);
+      if (low > high || lanes == 0) continue;
+      if (nz_.packed(r)) {
+        const std::uint32_t from = side == kLowHigh ? low_split_[r] : nz_.packed_begin[r];
+        const std::uint32_t to = side == kLowHigh ? nz_.packed_begin[r + 1] : high_split_[r];
+        if (from == to) continue;
+        out[count++] = {&nz_.counts[from], &nz_.columns[from], 0, static_cast<int>(to - from),
+                        lanes};
+      } else {
+        out[count++] = {M_[r] + low, nullptr, low, high - low + 1, lanes};
+      }
+    }
+    return count;
+  }
+
+ private:
+  LevelPairMatrix M_;
+  const NonZeroCells& nz_;
+  int rows_below_ = 0;  // rows summed into low_
+  std::array<double, kLevelCount> low_{};
+  std::array<double, kLevelCount> column_total_{};
+  // Per packed row: index of its first column above t0, and above the last candidate.
+  std::array<std::uint32_t, kLevelCount> low_split_{};
+  std::array<std::uint32_t, kLevelCount> high_split_{};
+};
+
+// Everything a fast scan works in, allocated once per call.
+struct Workspace {
+  NonZeroCells nz;
+  Group group;
+  std::array<Run, kLevelCount> runs;
+};
+
+Kernels kernels_for(Path path) {
+#if defined(PELLWICK_X86_KERNELS)
+  if (path == Path::avx512) return avx512_kernels();
+  if (path == Path::avx2) return avx2_kernels();
+#endif
+  (void)path;
+  return scalar_kernels();
+}
+
+#if defined(PELLWICK_X86_KERNELS)
+struct CpuFeatures {
+  bool avx2_fma = false;
+  bool avx512 = false;
+};
+
+CpuFeatures cpu_features() {
+  CpuFeatures f;
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (!__get_cpuid(1, &a, &b, &c, &d)) return f;
+  const bool fma = c & (1u << 12), osxsave = c & (1u << 27), avx = c & (1u << 28);
+  if (!(fma && osxsave && avx)) return f;
+  unsigned xcr0_low = 0, xcr0_high = 0;
+  __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
+  const bool os_ymm = (xcr0_low & 0x6u) == 0x6u;
+  const bool os_zmm = (xcr0_low & 0xE6u) == 0xE6u;
+  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return f;
+  f.avx2_fma = os_ymm && (b & (1u << 5));
+  f.avx512 = f.avx2_fma && os_zmm && (b & (1u << 16));
+  return f;
+}
+#endif
+
+}  // namespace
+
+bool path_available(Path path) {
+  switch (path) {
+    case Path::reference:
+    case Path::scalar:
+      return true;
+#if defined(PELLWICK_X86_KERNELS)
+    case Path::avx2:
+      return cpu_features().avx2_fma;
+    case Path::avx512:
+      return cpu_features().avx512;
+#else
+    default:
+      return false;
+#endif
+  }
+  return false;
+}
+
+Path preferred_path() {
+  // Asked for afresh at every call: the library keeps no state.
+  const char* requested = std::getenv("PELLWICK_SIMD");
+  const std::string name = requested != nullptr ? requested : "";
+  if (name == "scalar") return Path::scalar;
+  if (name == "avx2" && path_available(Path::avx2)) return Path::avx2;
+  if (name != "avx2" && path_available(Path::avx512)) return Path::avx512;
+  if (path_available(Path::avx2)) return Path::avx2;
+  return Path::scalar;
+}
+
+bool fast_scores(Path path, LevelPairMatrix M, int first, int last, double* scores) {
+  const auto work = std::make_unique<Workspace>();
+  if (!find_non_zero(M, work->nz)) return false;
+  const Kernels kernels = kernels_for(path);
+  Groups groups(M, work->nz);
+  Group& g = work->group;
+  for (int t0 = first; t0 <= last; t0 += kernels.lanes) {
+    groups.next(t0, std::min(kernels.lanes, last - t0 + 1), g);
+    std::array<std::array<double, kMaxLanes>, 2> sums{};
+    for (SideIndex side : {kLowHigh, kHighLow}) {
+      const std::size_t count = groups.runs(g, side, work->runs.data());
+      const Side s{g.den.data(), g.column_lanes[side].data(), g.total[side].data()};
+      kernels.sum_side(work->runs.data(), count, s, sums[side].data());
+    }
+    for (int lane = 0; lane < g.used; ++lane)
+      scores[t0 + lane - first] = sums[kLowHigh][lane] + sums[kHighLow][lane];
+  }
+  return true;
+}
+
+}  // namespace pellwick::detail

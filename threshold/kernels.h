@@ -1,0 +1,56 @@
+// Leaf routines of the fast scan, one set per instruction set. They see only
+// plain arrays, so that code built for AVX2 or AVX-512 never runs on a
+// machine without it.
+//
+// A kernel scores up to `lanes` consecutive candidates at once, one vector
+// lane each, visiting the cells of one side (the low-high or the high-low
+// blocks) in row-major order: every cell that lies in a lane's block adds
+// its term to that lane's sum, so that each sum takes its block's terms one
+// by one, in visiting order, exactly as the reference does.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pellwick::detail {
+
+constexpr int kMaxLanes = 8;
+
+// Cells of one matrix row, in column order: either `width` consecutive cells
+// from first_column on (columns == nullptr), with counts[k] in column
+// first_column + k, or `width` scattered ones, counts[k] in columns[k]. Bit
+// l of lanes is set if the row lies in lane l's block.
+struct Run {
+  const std::int32_t* counts;
+  const std::uint8_t* columns;
+  int first_column;
+  int width;
+  unsigned lanes;
+};
+
+// One side of a group of candidates.
+struct Side {
+  const double* den;                  // [column * kMaxLanes + lane]: column total in the block, > 0
+  const std::uint8_t* column_lanes;   // [column]: lanes whose block holds the column
+  const double* total;                // [lane]: the block total
+};
+
+struct Kernels {
+  int lanes;
+  // For each cell of the runs with count m in column c, and each lane l whose
+  // block holds it (run.lanes & side.column_lanes[c], bit l):
+  //   sums[l] += (m / total[l]) * kEntropyBase^(1 - m / den[c][l]).
+  // Requires integers 0 <= m <= den[c][l] and m <= total[l] in those lanes;
+  // a zero count adds +0.0.
+  void (*sum_side)(const Run* runs, std::size_t count, const Side& side, double* sums);
+  // out[k] = exp_base(y[k]) for k < n, n a multiple of 8, y in [0, 1].
+  void (*exp_base)(const double* y, std::size_t n, double* out);
+};
+
+Kernels scalar_kernels();
+#if defined(PELLWICK_X86_KERNELS)
+Kernels avx2_kernels();    // needs AVX2 and FMA
+Kernels avx512_kernels();  // needs AVX-512F, AVX2 and FMA
+#endif
+
+}  // namespace pellwick::detail

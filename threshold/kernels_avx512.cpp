@@ -1,0 +1,59 @@
+// Built with AVX-512F; only called after the CPU and the OS were checked.
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "threshold/exp_base.h"
+#include "threshold/kernels.h"
+
+#define PELLWICK_INLINE inline __attribute__((always_inline))
+
+namespace pellwick::detail {
+namespace {
+
+// exp_base() on 8 lanes, for y in [0, 1); the table lookup is a register
+// permute. (y = 1, from zero counts only, wraps to entry 0: a finite value
+// that their zero joint probability cancels.)
+PELLWICK_INLINE __m512d exp_base8(__m512d y) {
+  const __m512d j = _mm512_roundscale_pd(_mm512_mul_pd(y, _mm512_set1_pd(16.0)),
+                                         _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+  const __m512d r = _mm512_fnmadd_pd(j, _mm512_set1_pd(0.0625), y);  // exact, as in exp_base()
+  // j + 2^52 holds j in its low mantissa bits: the permute index.
+  const __m512i index = _mm512_castpd_si512(_mm512_add_pd(j, _mm512_set1_pd(0x1p52)));
+  const __m512d high = _mm512_permutex2var_pd(_mm512_load_pd(kExpBaseHigh), index,
+                                              _mm512_load_pd(kExpBaseHigh + 8));
+  const __m512d low = _mm512_permutex2var_pd(_mm512_load_pd(kExpBaseLow), index,
+                                             _mm512_load_pd(kExpBaseLow + 8));
+  __m512d a = _mm512_set1_pd(kExpBaseCoefficients[8]);
+  for (int k = 7; k >= 0; --k) a = _mm512_fmadd_pd(a, r, _mm512_set1_pd(kExpBaseCoefficients[k]));
+  return _mm512_add_pd(high, _mm512_fmadd_pd(high, _mm512_mul_pd(a, r), low));
+}
+
+void sum_side(const Run* runs, std::size_t count, const Side& side, double* sums) {
+  const __m512d one = _mm512_set1_pd(1.0);
+  const __m512d total = _mm512_loadu_pd(side.total);
+  __m512d sum = _mm512_loadu_pd(sums);
+  for (const Run* run = runs; run != runs + count; ++run) {
+    for (int k = 0; k < run->width; ++k) {
+      const int c = run->columns != nullptr ? run->columns[k] : run->first_column + k;
+      const __mmask8 lanes = static_cast<__mmask8>(run->lanes & side.column_lanes[c]);
+      const __m512d m = _mm512_set1_pd(run->counts[k]);
+      const __m512d p = _mm512_div_pd(m, total);
+      const __m512d q = _mm512_div_pd(m, _mm512_loadu_pd(side.den + c * kMaxLanes));
+      const __m512d term = _mm512_mul_pd(p, exp_base8(_mm512_sub_pd(one, q)));
+      sum = _mm512_mask_add_pd(sum, lanes, sum, term);
+    }
+  }
+  _mm512_storeu_pd(sums, sum);
+}
+
+void exp_base_n(const double* y, std::size_t n, double* out) {
+  for (std::size_t k = 0; k < n; k += 8) _mm512_storeu_pd(out + k, exp_base8(_mm512_loadu_pd(y + k)));
+}
+
+}  // namespace
+
+Kernels avx512_kernels() { return {8, sum_side, exp_base_n}; }
+
+}  // namespace pellwick::detail
