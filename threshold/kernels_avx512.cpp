@@ -30,19 +30,28 @@ PELLWICK_INLINE __m512d exp_base8(__m512d y) {
   return _mm512_add_pd(high, _mm512_fmadd_pd(high, _mm512_mul_pd(a, r), low));
 }
 
+// One cell for every lane: the term of count m in column c, added to the
+// sums of the lanes whose block holds the cell.
+PELLWICK_INLINE __m512d add_cell(__m512d sum, std::int32_t m, int c, unsigned run_lanes,
+                                 const Side& side, __m512d total) {
+  const __m512d count = _mm512_set1_pd(m);
+  const __m512d p = _mm512_div_pd(count, total);
+  const __m512d q = _mm512_div_pd(count, _mm512_loadu_pd(side.den + c * kMaxLanes));
+  const __m512d term = _mm512_mul_pd(p, exp_base8(_mm512_sub_pd(_mm512_set1_pd(1.0), q)));
+  const __mmask8 lanes = static_cast<__mmask8>(run_lanes & side.column_lanes[c]);
+  return _mm512_mask_add_pd(sum, lanes, sum, term);
+}
+
 void sum_side(const Run* runs, std::size_t count, const Side& side, double* sums) {
-  const __m512d one = _mm512_set1_pd(1.0);
   const __m512d total = _mm512_loadu_pd(side.total);
   __m512d sum = _mm512_loadu_pd(sums);
   for (const Run* run = runs; run != runs + count; ++run) {
-    for (int k = 0; k < run->width; ++k) {
-      const int c = run->columns != nullptr ? run->columns[k] : run->first_column + k;
-      const __mmask8 lanes = static_cast<__mmask8>(run->lanes & side.column_lanes[c]);
-      const __m512d m = _mm512_set1_pd(run->counts[k]);
-      const __m512d p = _mm512_div_pd(m, total);
-      const __m512d q = _mm512_div_pd(m, _mm512_loadu_pd(side.den + c * kMaxLanes));
-      const __m512d term = _mm512_mul_pd(p, exp_base8(_mm512_sub_pd(one, q)));
-      sum = _mm512_mask_add_pd(sum, lanes, sum, term);
+    if (run->columns != nullptr) {
+      for (int k = 0; k < run->width; ++k)
+        sum = add_cell(sum, run->counts[k], run->columns[k], run->lanes, side, total);
+    } else {
+      for (int k = 0; k < run->width; ++k)
+        sum = add_cell(sum, run->counts[k], run->first_column + k, run->lanes, side, total);
     }
   }
   _mm512_storeu_pd(sums, sum);
