@@ -22,7 +22,7 @@ def pixel(x, y, noise):
     for cx, cy, r, value in OBJECTS:
         d = math.hypot(x - cx, y - cy)
         if d < r:
-            level = value - 25 * (d / r) ** 2 - 0.2 * x
+            level = value - 12 * (d / r) ** 2 - 0.2 * x
     return max(0, min(255, round(level + noise)))
 
 
@@ -33,7 +33,7 @@ def main():
         row = bytearray([0])  # filter byte: none
         for x in range(WIDTH):
             seed = (seed * 1103515245 + 12345) % 2**31
-            row.append(pixel(x, y, (seed >> 16) % 17 - 8))
+            row.append(pixel(x, y, (seed >> 16) % 5 - 2))
         rows.append(bytes(row))
 
     def chunk(kind, data):

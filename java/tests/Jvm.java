@@ -34,6 +34,10 @@ final class Jvm {
     }
 
     static Run run(List<String> command, Map<String, String> environment) {
+        return run(command, environment, null);
+    }
+
+    static Run run(List<String> command, Map<String, String> environment, Path workingDir) {
         try {
             Path out = Files.createTempFile("pellwick-out", ".bin");
             Path err = Files.createTempFile("pellwick-err", ".txt");
@@ -42,6 +46,9 @@ final class Jvm {
                         .redirectOutput(out.toFile())
                         .redirectError(err.toFile());
                 builder.environment().putAll(environment);
+                if (workingDir != null) {
+                    builder.directory(workingDir.toFile());
+                }
                 int code = builder.start().waitFor();
                 return new Run(code, Files.readAllBytes(out), Files.readString(err));
             } finally {
