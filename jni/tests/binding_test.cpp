@@ -175,6 +175,13 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   return p;
 }
 
+// Array allocations all come from malloc, so that this delete[] matches them.
+void* operator new[](std::size_t size) {
+  void* p = std::malloc(size == 0 ? 1 : size);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
+}
+
 void operator delete[](void* p) noexcept {
   live_row_buffers.erase(p);
   std::free(p);
