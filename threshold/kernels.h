@@ -43,7 +43,7 @@ struct Kernels {
   // Requires integers 0 <= m <= den[c][l] and m <= total[l] in those lanes;
   // a zero count adds +0.0.
   void (*sum_side)(const Run* runs, std::size_t count, const Side& side, double* sums);
-  // out[k] = exp_base(y[k]) for k < n, n a multiple of 8, y in [0, 1].
+  // out[k] = exp_base(y[k]) for k < n, n a multiple of 8, y in [0, 1).
   void (*exp_base)(const double* y, std::size_t n, double* out);
 };
 

@@ -64,12 +64,4 @@ inline TestMatrix banded_matrix(unsigned seed, int width, std::int32_t hi) {
   return M;
 }
 
-inline int non_zero_cells(const TestMatrix& M) {
-  int n = 0;
-  LevelPairMatrix rows = M;
-  for (int r = 0; r < kLevelCount; ++r)
-    for (int c = 0; c < kLevelCount; ++c) n += rows[r][c] != 0;
-  return n;
-}
-
 }  // namespace pellwick::testing
