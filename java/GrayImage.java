@@ -33,14 +33,9 @@ final class GrayImage {
         if (!Files.exists(file)) {
             throw new NoSuchFileException(file.toString(), null, "no such file");
         }
-        BufferedImage image;
         try (InputStream in = Files.newInputStream(file)) {
-            image = ImageIO.read(in);
+            return read(in, file.toString());
         }
-        if (image == null) {
-            throw new IOException(file + ": not an image in a format this Java reads");
-        }
-        return of(image);
     }
 
     static GrayImage read(InputStream in, String name) throws IOException {

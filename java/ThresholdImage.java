@@ -2,7 +2,6 @@ import java.awt.image.BufferedImage;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.OutputStream;
-import java.io.UncheckedIOException;
 import java.nio.file.AccessDeniedException;
 import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
@@ -243,11 +242,11 @@ public final class ThresholdImage {
             if (in == null) {
                 throw new Failure("the sample image is missing from the jar");
             }
-            image = GrayImage.read(in, "sample.png");
+            byte[] png = in.readAllBytes();
+            image = GrayImage.read(new java.io.ByteArrayInputStream(png), "sample.png");
             Files.createDirectories(dir);
-            Files.copy(ThresholdImage.class.getResourceAsStream("/pellwick/sample.png"),
-                    dir.resolve("sample.png"), java.nio.file.StandardCopyOption.REPLACE_EXISTING);
-        } catch (IOException | UncheckedIOException e) {
+            Files.write(dir.resolve("sample.png"), png);
+        } catch (IOException e) {
             throw new Failure(dir + ": " + rootMessage(e));
         }
         Path output = dir.resolve("sample-threshold.png");

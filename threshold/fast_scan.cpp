@@ -115,6 +115,12 @@ struct Group {
 
 enum SideIndex { kLowHigh = 0, kHighLow = 1 };
 
+// Bits of the lanes, among the first `used` of a group starting at t0, whose
+// candidate t is below level: t < level.
+unsigned lanes_below(int level, int t0, int used) {
+  return (1u << std::clamp(level - t0, 0, used)) - 1;
+}
+
 // Groups in ascending order, each computed from the one before.
 class Groups {
  public:
@@ -149,10 +155,10 @@ class Groups {
     }
     const unsigned all = (1u << used) - 1;
     for (int c = 0; c < kLevelCount; ++c) {
-      // Lanes whose candidate t has c > t (low-high) or c <= t (high-low).
-      const int below = std::clamp(c - t0, 0, used);
-      g.column_lanes[kLowHigh][c] = static_cast<std::uint8_t>((1u << below) - 1);
-      g.column_lanes[kHighLow][c] = static_cast<std::uint8_t>(all & ~((1u << below) - 1));
+      // Column c lies in the low-high block when c > t, else in the high-low one.
+      const unsigned below = lanes_below(c, t0, used);
+      g.column_lanes[kLowHigh][c] = static_cast<std::uint8_t>(below);
+      g.column_lanes[kHighLow][c] = static_cast<std::uint8_t>(all & ~below);
     }
     // Packed rows: where their columns above t0 and above the last candidate start.
     const int last = t0 + used - 1;
@@ -173,10 +179,10 @@ class Groups {
     const int first_row = side == kLowHigh ? 0 : t0 + 1;
     const int end_row = side == kLowHigh ? std::min(last, kLevelCount - 2) + 1 : kLevelCount;
     for (int r = first_row; r < end_row; ++r) {
-      // Lanes whose candidate t has r <= t (low-high) or r > t (high-low).
-      const int below = std::clamp(r - t0, 0, g.used);
-      const unsigned lanes = side == kLowHigh ? all & ~((1u << below) - 1) : (1u << below) - 1;
-      int low = side == kLowHigh ? std::max(nz_.first[r], t0 + 1) : nz_.first[r];
+      // Row r lies in the low-high block when r <= t, else in the high-low one.
+      const unsigned below = lanes_below(r, t0, g.used);
+      const unsigned lanes = side == kLowHigh ? all & ~below : below;
+      const int low = side == kLowHigh ? std::max(nz_.first[r], t0 + 1) : nz_.first[r];
       const int high = side == kLowHigh ? nz_.last[r] : std::min(nz_.last[r], last);
       if (low > high || lanes == 0) continue;
       if (nz_.packed(r)) {
