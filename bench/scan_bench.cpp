@@ -5,18 +5,20 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "threshold/fast_scan.h"
-#include "threshold/tests/matrices.h"
+#include "testing/matrices.h"
+#include "testing/matrix_file.h"
+#include "threshold/dispatch.h"
+#include "threshold/scan.h"
 
 namespace {
 
-using pellwick::detail::Path;
+using pellwick::detail::Kernels;
 using pellwick::testing::TestMatrix;
 
 struct Subject {
@@ -26,9 +28,11 @@ struct Subject {
 
 TestMatrix read_matrix(const std::string& file) {
   TestMatrix M;
-  std::ifstream in(file);
-  int r = 0, c = 0, count = 0;
-  while (in >> r >> c >> count) M.at(r, c) = count;
+  const std::string error = pellwick::testing::read_matrix_file(file, M);
+  if (!error.empty()) {
+    std::fprintf(stderr, "scan_bench: %s\n", error.c_str());
+    std::exit(1);
+  }
   return M;
 }
 
@@ -44,19 +48,11 @@ std::vector<Subject>& subjects() {
   return all;
 }
 
-const char* path_name(Path path) {
-  switch (path) {
-    case Path::reference: return "reference";
-    case Path::scalar: return "scalar";
-    case Path::avx2: return "avx2";
-    case Path::avx512: return "avx512";
-  }
-  return "?";
-}
-
-void scan(benchmark::State& state, const Subject* subject, Path path) {
+// kernels == nullptr: the reference.
+void scan(benchmark::State& state, const Subject* subject, const Kernels* kernels) {
   for (auto _ : state) {
-    benchmark::DoNotOptimize(pellwick::detail::select_threshold_on(path, subject->matrix, 0, 255));
+    benchmark::DoNotOptimize(
+        pellwick::detail::select_threshold_on(kernels, subject->matrix, 0, 255));
   }
 }
 
@@ -95,15 +91,21 @@ class RatioReporter : public benchmark::ConsoleReporter {
 int main(int argc, char** argv) {
   if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
   benchmark::Initialize(&argc, argv);
+  // The reference, then every fast path this CPU runs.
+  static std::vector<std::pair<std::string, Kernels>> paths;
+  for (const auto& path : pellwick::detail::simd_paths()) {
+    if (path.available()) paths.emplace_back(path.name, path.kernels());
+    else std::fprintf(stderr, "skipped: %s (not available on this CPU)\n", path.name);
+  }
   for (const Subject& subject : subjects()) {
-    for (Path path : {Path::reference, Path::scalar, Path::avx2, Path::avx512}) {
-      if (!pellwick::detail::path_available(path)) continue;
-      benchmark::RegisterBenchmark((subject.name + "/" + path_name(path)).c_str(), scan,
-                                   &subject, path)
+    const auto add = [&](const std::string& name, const Kernels* kernels) {
+      benchmark::RegisterBenchmark((subject.name + "/" + name).c_str(), scan, &subject, kernels)
           ->Unit(benchmark::kMillisecond)
           ->Repetitions(5)
           ->ReportAggregatesOnly(true);
-    }
+    };
+    add("reference", nullptr);
+    for (const auto& [name, kernels] : paths) add(name, &kernels);
   }
   RatioReporter reporter;
   reporter.SetOutputStream(&std::cerr);

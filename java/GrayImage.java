@@ -135,7 +135,7 @@ final class GrayImage {
     }
 
     /** This image and another of the same size side by side, as 8-bit gray. */
-    BufferedImage besides(BufferedImage right) {
+    BufferedImage beside(BufferedImage right) {
         BufferedImage out = new BufferedImage(2 * width + 8, height, BufferedImage.TYPE_BYTE_GRAY);
         java.awt.image.WritableRaster raster = out.getRaster();
         GrayImage other = of(right);

@@ -161,7 +161,7 @@ public final class ThresholdImage {
         BufferedImage result = image.twoLevel(level);
         write(result, output);
         if (compare != null) {
-            write(image.besides(result), compare);
+            write(image.beside(result), compare);
         }
         return new Result(name, level, millis);
     }

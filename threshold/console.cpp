@@ -22,7 +22,6 @@ constexpr char kProgressMiddle[] = ") (entropia maxima: ";
 constexpr char kProgressAt[] = " en ";
 constexpr char kProgressTail[] = ")\r";
 constexpr char kDivisionMessage[] = "Division por cero => p=1\n";
-constexpr std::size_t kClearingWidth = 77;
 
 // Appends a literal without its terminating NUL.
 template <std::size_t N>

@@ -3,9 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "threshold/console.h"
+#include "threshold/criterion.h"
 #include "threshold/probability.h"
-#include "threshold/threshold.h"
 
 namespace pellwick {
 namespace {
@@ -42,9 +41,9 @@ double column_total(LevelPairMatrix M, Span rows, int column) {
 // Sum of the block's terms, row by row and column by column, rounded after
 // every addition. The block and column totals are exact, so computing them
 // once per block gives the same terms as summing them afresh per cell.
-template <class JointProbability, class Power>
-double block_entropy(LevelPairMatrix M, Span rows, Span columns, JointProbability joint,
-                     Power power) {
+// Counts the non-zero cells that met a zero block total into `fallbacks`.
+double block_entropy(LevelPairMatrix M, Span rows, Span columns, detail::Power power,
+                     int& fallbacks) {
   if (rows.empty() || columns.empty()) return 0.0;
   std::array<double, kLevelCount> column_totals{};
   for (auto r = rows.first; r <= rows.last; ++r)
@@ -58,37 +57,37 @@ double block_entropy(LevelPairMatrix M, Span rows, Span columns, JointProbabilit
     for (auto c = columns.first; c <= columns.last; ++c) {
       const double m = M[r][c];
       if (m == 0.0) continue;  // its joint probability is 0.0: adds nothing
-      const double p = joint(m, total);
+      if (total == 0.0) ++fallbacks;
+      const double p = detail::probability(m, total);
       sum += p * power(1.0 - detail::probability(m, column_totals[c]));
     }
   }
   return sum;
 }
 
-template <class Power>
-double score_with(int t, LevelPairMatrix M, int n, Power power) {
+double low_high_block(int t, LevelPairMatrix M, int n, detail::Power power, int& fallbacks) {
   assert(n <= kLevelCount);
-  const double low_high = block_entropy(M, low_rows(t), high_columns(t, n),
-                                        detail::low_high_joint_probability, power);
-  return low_high +
-         block_entropy(M, high_rows(t, n), low_columns(t), detail::probability, power);
+  return block_entropy(M, low_rows(t), high_columns(t, n), power, fallbacks);
 }
 
-// The C library's power: correctly or faithfully rounded for every exponent.
-double library_power(double y) { return std::pow(kEntropyBase, y); }
+// Only the low-high block's fall-backs are reported.
+double high_low_block(int t, LevelPairMatrix M, int n, detail::Power power) {
+  assert(n <= kLevelCount);
+  int unreported = 0;
+  return block_entropy(M, high_rows(t, n), low_columns(t), power, unreported);
+}
 
 }  // namespace
 
 namespace detail {
 
-double threshold_score_with(int t, LevelPairMatrix M, int n, double (*power)(double)) {
-  return score_with(t, M, n, power);
-}
+double library_power(double y) { return std::pow(kEntropyBase, y); }
 
-
-double low_high_joint_probability(double m, double block_total) {
-  if (block_total == 0.0) console::write_division_message();
-  return probability(m, block_total);
+Score score_candidate(int t, LevelPairMatrix M, Power power) {
+  Score score;
+  const double low_high = low_high_block(t, M, kLevelCount, power, score.division_fallbacks);
+  score.value = low_high + high_low_block(t, M, kLevelCount, power);
+  return score;
 }
 
 }  // namespace detail
@@ -96,8 +95,7 @@ double low_high_joint_probability(double m, double block_total) {
 double low_high_joint(int i, int j, int t, LevelPairMatrix M, int n) {
   const double m = M[i][j];
   if (m == 0.0) return m;
-  return detail::low_high_joint_probability(
-      m, block_total(M, low_rows(t), high_columns(t, n)));
+  return detail::probability(m, block_total(M, low_rows(t), high_columns(t, n)));
 }
 
 double low_high_conditional(int i, int j, int t, LevelPairMatrix M, int) {
@@ -120,18 +118,18 @@ double high_low_conditional(int i, int j, int t, LevelPairMatrix M, int n) {
 }
 
 double low_high_entropy(int t, LevelPairMatrix M, int n) {
-  assert(n <= kLevelCount);
-  return block_entropy(M, low_rows(t), high_columns(t, n),
-                       detail::low_high_joint_probability, library_power);
+  int unreported = 0;
+  return low_high_block(t, M, n, detail::library_power, unreported);
 }
 
 double high_low_entropy(int t, LevelPairMatrix M, int n) {
-  assert(n <= kLevelCount);
-  return block_entropy(M, high_rows(t, n), low_columns(t), detail::probability, library_power);
+  return high_low_block(t, M, n, detail::library_power);
 }
 
 double threshold_score(int t, LevelPairMatrix M, int n) {
-  return score_with(t, M, n, library_power);
+  int unreported = 0;
+  const double low_high = low_high_block(t, M, n, detail::library_power, unreported);
+  return low_high + high_low_block(t, M, n, detail::library_power);
 }
 
 }  // namespace pellwick

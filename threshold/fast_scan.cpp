@@ -3,16 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "threshold/kernels.h"
-
-#if defined(PELLWICK_X86_KERNELS)
-#include <cpuid.h>
-#endif
+#include "threshold/probability.h"
 
 namespace pellwick::detail {
 namespace {
@@ -101,14 +96,13 @@ bool find_non_zero(LevelPairMatrix M, NonZeroCells& nz) {
 
 // Up to kMaxLanes consecutive candidates t0, t0 + 1, ..., one per lane, and
 // what their blocks need. Totals are exact integers in doubles (below 2^47),
-// as in the reference. A zero total, met only by blocks or columns whose
-// cells are all zero, reads 1, so that those cells add +0.0, not 0 / 0.
+// as in the reference, and go through kernel_normaliser().
 struct Group {
   int t0 = 0;
   int used = 0;  // lanes holding a candidate
   // [column * kMaxLanes + lane]: the column's total inside lane's block that
   // holds it (rows 0..t above the candidate t, rows t+1.. at or below it).
-  std::array<double, kLevelCount * kMaxLanes> den{};
+  std::array<double, kLevelCount * kMaxLanes> column_total{};
   std::array<std::array<double, kMaxLanes>, 2> total{};         // [side][lane]
   std::array<std::array<std::uint8_t, kLevelCount>, 2> column_lanes{};  // [side][column]
 };
@@ -138,7 +132,7 @@ class Groups {
       const int t = t0 + lane;
       if (lane >= used) {  // no candidate: nothing is added in this lane
         g.total[kLowHigh][lane] = g.total[kHighLow][lane] = 1.0;
-        for (int c = 0; c < kLevelCount; ++c) g.den[c * kMaxLanes + lane] = 1.0;
+        for (int c = 0; c < kLevelCount; ++c) g.column_total[c * kMaxLanes + lane] = 1.0;
         continue;
       }
       for (; rows_below_ <= t; ++rows_below_)
@@ -146,12 +140,12 @@ class Groups {
       double low_high = 0.0, high_low = 0.0;
       for (int c = 0; c < kLevelCount; ++c) {
         const double high = column_total_[c] - low_[c];
-        const double den = c > t ? low_[c] : high;
-        (c > t ? low_high : high_low) += den;
-        g.den[c * kMaxLanes + lane] = den != 0.0 ? den : 1.0;
+        const double in_block = c > t ? low_[c] : high;
+        (c > t ? low_high : high_low) += in_block;
+        g.column_total[c * kMaxLanes + lane] = kernel_normaliser(in_block);
       }
-      g.total[kLowHigh][lane] = low_high != 0.0 ? low_high : 1.0;
-      g.total[kHighLow][lane] = high_low != 0.0 ? high_low : 1.0;
+      g.total[kLowHigh][lane] = kernel_normaliser(low_high);
+      g.total[kHighLow][lane] = kernel_normaliser(high_low);
     }
     const unsigned all = (1u << used) - 1;
     for (int c = 0; c < kLevelCount; ++c) {
@@ -216,73 +210,12 @@ struct Workspace {
   std::array<Run, kLevelCount> runs;
 };
 
-Kernels kernels_for(Path path) {
-#if defined(PELLWICK_X86_KERNELS)
-  if (path == Path::avx512) return avx512_kernels();
-  if (path == Path::avx2) return avx2_kernels();
-#endif
-  (void)path;
-  return scalar_kernels();
-}
-
-#if defined(PELLWICK_X86_KERNELS)
-struct CpuFeatures {
-  bool avx2_fma = false;
-  bool avx512 = false;
-};
-
-CpuFeatures cpu_features() {
-  CpuFeatures f;
-  unsigned a = 0, b = 0, c = 0, d = 0;
-  if (!__get_cpuid(1, &a, &b, &c, &d)) return f;
-  const bool fma = c & (1u << 12), osxsave = c & (1u << 27), avx = c & (1u << 28);
-  if (!(fma && osxsave && avx)) return f;
-  unsigned xcr0_low = 0, xcr0_high = 0;
-  __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
-  const bool os_ymm = (xcr0_low & 0x6u) == 0x6u;
-  const bool os_zmm = (xcr0_low & 0xE6u) == 0xE6u;
-  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return f;
-  f.avx2_fma = os_ymm && (b & (1u << 5));
-  f.avx512 = f.avx2_fma && os_zmm && (b & (1u << 16));
-  return f;
-}
-#endif
-
 }  // namespace
 
-bool path_available(Path path) {
-  switch (path) {
-    case Path::reference:
-    case Path::scalar:
-      return true;
-#if defined(PELLWICK_X86_KERNELS)
-    case Path::avx2:
-      return cpu_features().avx2_fma;
-    case Path::avx512:
-      return cpu_features().avx512;
-#else
-    default:
-      return false;
-#endif
-  }
-  return false;
-}
-
-Path preferred_path() {
-  // Asked for afresh at every call: the library keeps no state.
-  const char* requested = std::getenv("PELLWICK_SIMD");
-  const std::string name = requested != nullptr ? requested : "";
-  if (name == "scalar") return Path::scalar;
-  if (name == "avx2" && path_available(Path::avx2)) return Path::avx2;
-  if (name != "avx2" && path_available(Path::avx512)) return Path::avx512;
-  if (path_available(Path::avx2)) return Path::avx2;
-  return Path::scalar;
-}
-
-bool fast_scores(Path path, LevelPairMatrix M, int first, int last, double* scores) {
+bool fast_scores(const Kernels& kernels, LevelPairMatrix M, int first, int last,
+                 double* scores) {
   const auto work = std::make_unique<Workspace>();
   if (!find_non_zero(M, work->nz)) return false;
-  const Kernels kernels = kernels_for(path);
   Groups groups(M, work->nz);
   Group& g = work->group;
   for (int t0 = first; t0 <= last; t0 += kernels.lanes) {
@@ -290,7 +223,7 @@ bool fast_scores(Path path, LevelPairMatrix M, int first, int last, double* scor
     std::array<std::array<double, kMaxLanes>, 2> sums{};
     for (SideIndex side : {kLowHigh, kHighLow}) {
       const std::size_t count = groups.runs(g, side, work->runs.data());
-      const Side s{g.den.data(), g.column_lanes[side].data(), g.total[side].data()};
+      const Side s{g.column_total.data(), g.column_lanes[side].data(), g.total[side].data()};
       kernels.sum_side(work->runs.data(), count, s, sums[side].data());
     }
     for (int lane = 0; lane < g.used; ++lane)

@@ -30,27 +30,27 @@ struct Run {
 
 // One side of a group of candidates.
 struct Side {
-  const double* den;                  // [column * kMaxLanes + lane]: column total in the block, > 0
+  const double* column_total;         // [column * kMaxLanes + lane]: the column's total inside
+                                      // the lane's block, through kernel_normaliser()
   const std::uint8_t* column_lanes;   // [column]: lanes whose block holds the column
-  const double* total;                // [lane]: the block total
+  const double* total;                // [lane]: the block total, through kernel_normaliser()
 };
 
 struct Kernels {
   int lanes;
   // For each cell of the runs with count m in column c, and each lane l whose
   // block holds it (run.lanes & side.column_lanes[c], bit l):
-  //   sums[l] += (m / total[l]) * kEntropyBase^(1 - m / den[c][l]).
-  // Requires integers 0 <= m <= den[c][l] and m <= total[l] in those lanes;
-  // a zero count adds +0.0.
+  //   sums[l] += (m / total[l]) * kEntropyBase^(1 - m / column_total[c][l]).
+  // Requires integers 0 <= m <= column_total[c][l] and m <= total[l] in those
+  // lanes; a zero count adds +0.0.
   void (*sum_side)(const Run* runs, std::size_t count, const Side& side, double* sums);
-  // out[k] = exp_base(y[k]) for k < n, n a multiple of 8, y in [0, 1).
+  // out[k] = exp_base(y[k]) for k < n, n a multiple of 8, over exp_base's domain.
   void (*exp_base)(const double* y, std::size_t n, double* out);
 };
 
-Kernels scalar_kernels();
-#if defined(PELLWICK_X86_KERNELS)
+// One per instruction set; dispatch.cpp lists them and says which the CPU runs.
+Kernels portable_kernels();
 Kernels avx2_kernels();    // needs AVX2 and FMA
 Kernels avx512_kernels();  // needs AVX-512F, AVX2 and FMA
-#endif
 
 }  // namespace pellwick::detail

@@ -12,7 +12,7 @@
 namespace pellwick::detail {
 namespace {
 
-// exp_base() on 4 lanes, for y in [0, 1]; the table lookup is a gather.
+// exp_base() on 4 lanes; the table lookup is a gather.
 // (Lanes outside their block, whose y may lie anywhere, are clamped into
 // the table.)
 PELLWICK_INLINE __m256d exp_base4(__m256d y) {
@@ -44,7 +44,7 @@ void sum_side(const Run* runs, std::size_t count, const Side& side, double* sums
       const int c = run->columns != nullptr ? run->columns[k] : run->first_column + k;
       const __m256d m = _mm256_set1_pd(run->counts[k]);
       const __m256d p = _mm256_div_pd(m, total);
-      const __m256d q = _mm256_div_pd(m, _mm256_loadu_pd(side.den + c * kMaxLanes));
+      const __m256d q = _mm256_div_pd(m, _mm256_loadu_pd(side.column_total + c * kMaxLanes));
       const __m256d term = _mm256_mul_pd(p, exp_base4(_mm256_sub_pd(one, q)));
       // Lanes outside their block add +0.0, which leaves a sum as it is.
       sum = _mm256_add_pd(sum, _mm256_and_pd(term, lane_mask(run->lanes & side.column_lanes[c])));

@@ -12,9 +12,8 @@
 namespace pellwick::detail {
 namespace {
 
-// exp_base() on 8 lanes, for y in [0, 1); the table lookup is a register
-// permute. (y = 1, from zero counts only, wraps to entry 0: a finite value
-// that their zero joint probability cancels.)
+// exp_base() on 8 lanes; the table lookup is a register permute, which
+// reaches entries 0..15, so y = 1 (entry 16) takes its value apart.
 PELLWICK_INLINE __m512d exp_base8(__m512d y) {
   const __m512d j = _mm512_roundscale_pd(_mm512_mul_pd(y, _mm512_set1_pd(16.0)),
                                          _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
@@ -27,7 +26,9 @@ PELLWICK_INLINE __m512d exp_base8(__m512d y) {
                                              _mm512_load_pd(kExpBaseLow + 8));
   __m512d a = _mm512_set1_pd(kExpBaseCoefficients[8]);
   for (int k = 7; k >= 0; --k) a = _mm512_fmadd_pd(a, r, _mm512_set1_pd(kExpBaseCoefficients[k]));
-  return _mm512_add_pd(high, _mm512_fmadd_pd(high, _mm512_mul_pd(a, r), low));
+  const __m512d value = _mm512_add_pd(high, _mm512_fmadd_pd(high, _mm512_mul_pd(a, r), low));
+  const __mmask8 top = _mm512_cmp_pd_mask(j, _mm512_set1_pd(16.0), _CMP_EQ_OQ);
+  return _mm512_mask_mov_pd(value, top, _mm512_set1_pd(kExpBaseHigh[16]));
 }
 
 // One cell for every lane: the term of count m in column c, added to the
@@ -36,7 +37,7 @@ PELLWICK_INLINE __m512d add_cell(__m512d sum, std::int32_t m, int c, unsigned ru
                                  const Side& side, __m512d total) {
   const __m512d count = _mm512_set1_pd(m);
   const __m512d p = _mm512_div_pd(count, total);
-  const __m512d q = _mm512_div_pd(count, _mm512_loadu_pd(side.den + c * kMaxLanes));
+  const __m512d q = _mm512_div_pd(count, _mm512_loadu_pd(side.column_total + c * kMaxLanes));
   const __m512d term = _mm512_mul_pd(p, exp_base8(_mm512_sub_pd(_mm512_set1_pd(1.0), q)));
   const __mmask8 lanes = static_cast<__mmask8>(run_lanes & side.column_lanes[c]);
   return _mm512_mask_add_pd(sum, lanes, sum, term);

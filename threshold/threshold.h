@@ -9,6 +9,10 @@ namespace pellwick {
 // Number of gray levels, and the side of every matrix.
 constexpr int kLevelCount = 256;
 
+// The highest candidate whose blocks are not empty; every candidate outside
+// 0..kLastCandidate scores 0.0 and can never be chosen.
+constexpr int kLastCandidate = kLevelCount - 2;
+
 // The double nearest to 2.7182818 (deliberately not Euler's number).
 constexpr double kEntropyBase = 2.7182818;
 
@@ -16,28 +20,19 @@ constexpr double kEntropyBase = 2.7182818;
 // M[row][column], both gray levels. Only ever read.
 using LevelPairMatrix = const std::int32_t* const*;
 
-// Per-cell probabilities inside the block that candidate t defines.
-// Contract (not checked): 0 <= t <= n - 2 and (i, j) lies inside the block;
-// each call sums its normaliser afresh. A zero cell gives 0.0; a zero
-// normaliser gives 1.0, and low_high_joint also writes the division message.
-double low_high_joint(int i, int j, int t, LevelPairMatrix M, int n);
-double low_high_conditional(int i, int j, int t, LevelPairMatrix M, int n);
-double high_low_joint(int i, int j, int t, LevelPairMatrix M, int n);
-double high_low_conditional(int i, int j, int t, LevelPairMatrix M, int n);
-
-// Exponential conditional entropy of the block of rows 0..t x columns
-// t+1..n-1 (low-high) or rows t+1..n-1 x columns 0..t (high-low); 0.0 when
-// the block is empty, which is the case for any t outside 0..n-2.
-// Requires n <= kLevelCount.
-double low_high_entropy(int t, LevelPairMatrix M, int n);
-double high_low_entropy(int t, LevelPairMatrix M, int n);
-
-// low_high_entropy(t) + high_low_entropy(t), evaluated in that order.
-double threshold_score(int t, LevelPairMatrix M, int n);
-
 // Scores every candidate start..end (inclusive, ascending), writes a progress
-// line after each and a clearing string at the end, and returns the lowest
-// candidate with the highest score above 0.0, or start if there is none.
+// line after each and a clearing string at the end to standard output, and
+// returns the lowest candidate with the highest score above 0.0, or start if
+// there is none.
 int select_threshold(LevelPairMatrix M, int start, int end);
+
+// The level select_threshold(M, start, end) returns, chosen from the same
+// scores by the same rules, with nothing written anywhere.
+int select_threshold_quietly(LevelPairMatrix M, int start, int end);
+
+// The scores of candidates first..last into scores[t - first], exactly those
+// select_threshold compares; nothing is written anywhere. Requires
+// first <= last and room for last - first + 1 scores.
+void score_candidates(LevelPairMatrix M, int first, int last, double* scores);
 
 }  // namespace pellwick

@@ -2,8 +2,6 @@
 // the same power function, on matrices and ranges made from the input.
 // Any difference in a score's bits, the chosen level or the printed bytes
 // aborts; so does any sanitizer finding.
-#include <unistd.h>
-
 #include <array>
 #include <cmath>
 #include <climits>
@@ -14,16 +12,19 @@
 #include <string>
 #include <vector>
 
+#include "testing/capture.h"
 #include "threshold/console.h"
+#include "threshold/criterion.h"
+#include "threshold/dispatch.h"
 #include "threshold/exp_base.h"
 #include "threshold/fast_scan.h"
-#include "threshold/probability.h"
-#include "threshold/threshold.h"
+#include "threshold/scan.h"
 
 namespace {
 
+using pellwick::kLastCandidate;
 using pellwick::kLevelCount;
-using pellwick::detail::Path;
+using pellwick::testing::captured_stdout;
 
 // Reads the input as an endless stream of bytes (it wraps around).
 class Bytes {
@@ -104,25 +105,6 @@ void make_case(Bytes& in, Case& c) {
   if (in.byte() % 16 == 0) std::swap(c.start, c.end);  // an empty range
 }
 
-// What a call writes to standard output.
-template <class F>
-std::string output_of(F&& f) {
-  std::fflush(stdout);
-  std::FILE* file = std::tmpfile();
-  if (file == nullptr) std::abort();
-  const int saved = dup(1);
-  dup2(fileno(file), 1);
-  f();
-  std::fflush(stdout);
-  dup2(saved, 1);
-  close(saved);
-  std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
-  std::rewind(file);
-  if (!text.empty() && std::fread(&text[0], 1, text.size(), file) != text.size()) std::abort();
-  std::fclose(file);
-  return text;
-}
-
 // The scan written out plainly, from the given scores of candidates
 // first..last (the others score 0).
 std::string expected_output(const Case& c, const std::vector<double>& scores, int first,
@@ -139,11 +121,11 @@ std::string expected_output(const Case& c, const std::vector<double>& scores, in
     }
     out.append(line, pellwick::console::format_progress_line(line, int(t), best, level));
   }
-  return out + std::string(77, ' ');
+  return out + std::string(pellwick::console::kClearingWidth, ' ');
 }
 
-void fail(const char* what, Path path, int detail) {
-  std::fprintf(stderr, "difference: %s on path %d (%d)\n", what, static_cast<int>(path), detail);
+void fail(const char* what, const char* path, int detail) {
+  std::fprintf(stderr, "difference: %s on path %s (%d)\n", what, path, detail);
   std::abort();
 }
 
@@ -156,40 +138,46 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool negative = false;
   for (std::int32_t v : c.counts) negative |= v < 0;
 
-  const int first = std::max(c.start, 0), last = std::min(c.end, kLevelCount - 2);
+  const int first = std::max(c.start, 0), last = std::min(c.end, kLastCandidate);
   // The reference criterion with the fast paths' power, for the same bits
   // (that power's domain is that of matrices without negative entries).
   std::vector<double> want;
   for (int t = first; !negative && t <= last; ++t) {
-    want.push_back(pellwick::detail::threshold_score_with(t, c.rows.data(), kLevelCount,
-                                                          pellwick::detail::exp_base));
+    want.push_back(
+        pellwick::detail::score_candidate(t, c.rows.data(), pellwick::detail::exp_base).value);
   }
   int expected_level = 0;
   std::string expected;
   if (negative) {  // every path takes the reference, and its library power
-    expected = output_of([&] {
+    expected = captured_stdout([&] {
       expected_level =
-          pellwick::detail::select_threshold_on(Path::reference, c.rows.data(), c.start, c.end);
+          pellwick::detail::select_threshold_on(nullptr, c.rows.data(), c.start, c.end);
     });
   } else {
     expected = expected_output(c, want, first, last, expected_level);
   }
 
-  for (Path path : {Path::scalar, Path::avx2, Path::avx512}) {
-    if (!pellwick::detail::path_available(path)) continue;
+  for (const auto& simd : pellwick::detail::simd_paths()) {
+    if (!simd.available()) continue;
+    const pellwick::detail::Kernels kernels = simd.kernels();
+    const char* path = simd.name;
     if (first <= last) {
       std::vector<double> scores(std::size_t(last - first + 1));
-      const bool scored = pellwick::detail::fast_scores(path, c.rows.data(), first, last, scores.data());
+      const bool scored =
+          pellwick::detail::fast_scores(kernels, c.rows.data(), first, last, scores.data());
       if (scored == negative) fail("which matrices take the fast path", path, negative);
       for (std::size_t i = 0; scored && i < want.size(); ++i) {
         if (std::memcmp(&want[i], &scores[i], sizeof want[i]) != 0) fail("score bits", path, first + int(i));
       }
     }
     int level = 0;
-    const std::string out = output_of(
-        [&] { level = pellwick::detail::select_threshold_on(path, c.rows.data(), c.start, c.end); });
+    const std::string out = captured_stdout(
+        [&] { level = pellwick::detail::select_threshold_on(&kernels, c.rows.data(), c.start, c.end); });
     if (level != expected_level) fail("level", path, level);
     if (out != expected) fail("printed bytes", path, int(out.size()));
+    const int quiet =
+        pellwick::detail::select_threshold_quietly_on(&kernels, c.rows.data(), c.start, c.end);
+    if (quiet != expected_level) fail("quiet level", path, quiet);
   }
   return 0;
 }

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "threshold/console.h"
-#include "threshold/tests/capture.h"
-#include "threshold/tests/test_matrix.h"
+#include "testing/capture.h"
+#include "testing/test_matrix.h"
 #include "threshold/threshold.h"
 
 namespace pellwick {

@@ -10,43 +10,54 @@
 #include <string>
 #include <vector>
 
+#include "testing/capture.h"
+#include "testing/matrices.h"
+#include "threshold/criterion.h"
+#include "threshold/dispatch.h"
 #include "threshold/exp_base.h"
 #include "threshold/fast_scan.h"
-#include "threshold/kernels.h"
-#include "threshold/probability.h"
-#include "threshold/tests/capture.h"
-#include "threshold/tests/matrices.h"
+#include "threshold/scan.h"
 
 namespace pellwick {
 namespace {
 
-using detail::Path;
+using detail::Kernels;
+using detail::SimdPath;
 using testing::TestMatrix;
 
-std::vector<Path> fast_paths() {
-  std::vector<Path> paths;
-  for (Path path : {Path::scalar, Path::avx2, Path::avx512})
-    if (detail::path_available(path)) paths.push_back(path);
-  return paths;
+std::vector<std::string> path_names() {
+  std::vector<std::string> names;
+  for (const SimdPath& path : detail::simd_paths()) names.push_back(path.name);
+  return names;
 }
 
-const char* name(Path path) {
-  return path == Path::avx512 ? "avx512" : path == Path::avx2 ? "avx2" : "scalar";
+// One instance per path of the dispatch table; a path this CPU cannot run
+// shows as skipped.
+class OnEveryPath : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    for (const SimdPath& path : detail::simd_paths()) {
+      if (GetParam() != path.name) continue;
+      if (!path.available()) GTEST_SKIP() << path.name << " is not available on this CPU";
+      kernels_ = path.kernels();
+      return;
+    }
+    FAIL() << "no path " << GetParam();
+  }
+  Kernels kernels_{};
+};
+
+std::vector<double> exp_base_all(const Kernels& k, const std::vector<double>& y) {
+  std::vector<double> out(y.size());
+  k.exp_base(y.data(), y.size(), out.data());
+  return out;
 }
 
-detail::Kernels kernels(Path path) {
-#if defined(PELLWICK_X86_KERNELS)
-  if (path == Path::avx512) return detail::avx512_kernels();
-  if (path == Path::avx2) return detail::avx2_kernels();
-#endif
-  return detail::scalar_kernels();
-}
-
-// Exponents in [0, 1): both ends, both sides of every table point, and a
-// million uniform and a million bit-pattern samples.
+// Exponents over the whole domain [0, 1]: both ends, both sides of every
+// table point, and a million uniform and a million bit-pattern samples.
 std::vector<double> exponents() {
   std::vector<double> y = {0.0, 0x1p-1074, 0x1p-60, 0x1p-53, 1e-300, 0.5,
-                           std::nextafter(1.0, 0.0), 1.0 - 0x1p-47};
+                           std::nextafter(1.0, 0.0), 1.0 - 0x1p-47, 1.0};
   for (int j = 1; j < 16; ++j) {
     y.push_back(j / 16.0);
     y.push_back(std::nextafter(j / 16.0, 0.0));
@@ -63,10 +74,10 @@ std::vector<double> exponents() {
   return y;
 }
 
-TEST(ExpBase, IsFaithfulAndIdenticalOnEveryPath) {
+TEST(ExpBase, IsFaithful) {
   const std::vector<double> y = exponents();
-  std::vector<double> scalar(y.size());
-  kernels(Path::scalar).exp_base(y.data(), y.size(), scalar.data());
+  std::vector<double> values(y.size());
+  for (std::size_t i = 0; i < y.size(); ++i) values[i] = detail::exp_base(y[i]);
 
   mpfr_t base, exact, error;
   mpfr_inits2(160, base, exact, error, static_cast<mpfr_ptr>(nullptr));
@@ -79,23 +90,23 @@ TEST(ExpBase, IsFaithfulAndIdenticalOnEveryPath) {
     mpfr_pow(exact, base, exponent, MPFR_RNDN);
     mpfr_clear(exponent);
     const double down = mpfr_get_d(exact, MPFR_RNDD), up = mpfr_get_d(exact, MPFR_RNDU);
-    ASSERT_TRUE(scalar[i] == down || scalar[i] == up)
-        << "E^" << y[i] << ": " << scalar[i] << " is not next to the exact value";
-    mpfr_sub_d(error, exact, scalar[i], MPFR_RNDN);
+    ASSERT_TRUE(values[i] == down || values[i] == up)
+        << "E^" << y[i] << ": " << values[i] << " is not next to the exact value";
+    mpfr_sub_d(error, exact, values[i], MPFR_RNDN);
     const double ulp = std::nextafter(down, 4.0) - down;
     worst_ulps = std::max(worst_ulps, std::fabs(mpfr_get_d(error, MPFR_RNDN)) / ulp);
   }
   mpfr_clears(base, exact, error, static_cast<mpfr_ptr>(nullptr));
-  EXPECT_EQ(scalar[0], 1.0);  // E^0, exactly
+  EXPECT_EQ(detail::exp_base(0.0), 1.0);  // E^0, exactly
   EXPECT_LT(worst_ulps, 1.0);
   RecordProperty("worst_error_ulps", std::to_string(worst_ulps));
+}
 
-  for (Path path : fast_paths()) {
-    std::vector<double> out(y.size());
-    kernels(path).exp_base(y.data(), y.size(), out.data());
-    for (std::size_t i = 0; i < y.size(); ++i)
-      ASSERT_EQ(out[i], scalar[i]) << name(path) << ": E^" << y[i];
-  }
+TEST_P(OnEveryPath, ExpBaseEqualsTheScalarFormOverTheWholeDomain) {
+  const std::vector<double> y = exponents();
+  const std::vector<double> out = exp_base_all(kernels_, y);
+  for (std::size_t i = 0; i < y.size(); ++i)
+    ASSERT_EQ(out[i], detail::exp_base(y[i])) << GetParam() << ": E^" << y[i];
 }
 
 struct Subject {
@@ -126,81 +137,101 @@ struct Range {
 };
 const Range kRanges[] = {{0, 255}, {3, 17}, {100, 100}, {250, 254}, {-5, 300}, {254, 300}};
 
-TEST(FastScan, ScoresEqualTheReferenceWithTheSamePowerBitForBit) {
+TEST_P(OnEveryPath, ScoresEqualTheReferenceWithTheSamePowerBitForBit) {
   for (const Subject& s : subjects()) {
-    std::vector<double> expected(255);
-    for (int t = 0; t <= 254; ++t)
-      expected[t] = detail::threshold_score_with(t, s.matrix, kLevelCount, detail::exp_base);
-    for (Path path : fast_paths()) {
-      for (const Range& r : {Range{0, 254}, Range{7, 7}, Range{5, 20}, Range{240, 254}}) {
-        std::vector<double> scores(r.end - r.start + 1, -1.0);
-        ASSERT_TRUE(detail::fast_scores(path, s.matrix, r.start, r.end, scores.data()));
-        for (int t = r.start; t <= r.end; ++t) {
-          ASSERT_EQ(scores[t - r.start], expected[t])
-              << s.name << ", " << name(path) << ", candidate " << t << " of " << r.start << ".."
-              << r.end;
-        }
+    std::vector<double> expected(kLastCandidate + 1);
+    for (int t = 0; t <= kLastCandidate; ++t)
+      expected[t] = detail::score_candidate(t, s.matrix, detail::exp_base).value;
+    for (const Range& r : {Range{0, kLastCandidate}, Range{7, 7}, Range{5, 20}, Range{240, 254}}) {
+      std::vector<double> scores(r.end - r.start + 1, -1.0);
+      ASSERT_TRUE(detail::fast_scores(kernels_, s.matrix, r.start, r.end, scores.data()));
+      for (int t = r.start; t <= r.end; ++t) {
+        ASSERT_EQ(scores[t - r.start], expected[t])
+            << s.name << ", " << GetParam() << ", candidate " << t << " of " << r.start << ".."
+            << r.end;
       }
     }
   }
 }
 
-TEST(FastScan, LevelsAndOutputEqualTheLibraryPowerReference) {
+TEST_P(OnEveryPath, LevelsAndOutputEqualTheLibraryPowerReference) {
   for (const Subject& s : subjects()) {
     for (const Range& r : kRanges) {
       int expected_level = 0;
       const std::string expected = testing::captured_stdout([&] {
-        expected_level = detail::select_threshold_on(Path::reference, s.matrix, r.start, r.end);
+        expected_level = detail::select_threshold_on(nullptr, s.matrix, r.start, r.end);
       });
-      for (Path path : fast_paths()) {
-        int level = 0;
-        const std::string out = testing::captured_stdout(
-            [&] { level = detail::select_threshold_on(path, s.matrix, r.start, r.end); });
-        ASSERT_EQ(level, expected_level) << s.name << ", " << name(path);
-        ASSERT_EQ(out, expected) << s.name << ", " << name(path);
-      }
-      // The scores themselves differ from the library's only through the power.
-      for (int t = std::max(r.start, 0); t <= std::min(r.end, 254); ++t) {
-        const double with_library = threshold_score(t, s.matrix, kLevelCount);
-        const double with_ours = detail::threshold_score_with(t, s.matrix, kLevelCount, detail::exp_base);
-        ASSERT_NEAR(with_ours, with_library, 1e-14 * with_library) << s.name << ", " << t;
+      int level = 0;
+      const std::string out = testing::captured_stdout(
+          [&] { level = detail::select_threshold_on(&kernels_, s.matrix, r.start, r.end); });
+      ASSERT_EQ(level, expected_level) << s.name << ", " << GetParam();
+      ASSERT_EQ(out, expected) << s.name << ", " << GetParam();
+    }
+  }
+}
+
+TEST(FastScan, ScoresDifferFromTheLibraryPowersOnlyInTheLastBits) {
+  for (const Subject& s : subjects()) {
+    for (int t = 0; t <= kLastCandidate; t += 3) {
+      const double with_library = threshold_score(t, s.matrix, kLevelCount);
+      const double with_ours = detail::score_candidate(t, s.matrix, detail::exp_base).value;
+      ASSERT_NEAR(with_ours, with_library, 1e-14 * with_library) << s.name << ", " << t;
+    }
+  }
+}
+
+// The quiet entry and the printed scan choose from the same scores.
+TEST_P(OnEveryPath, QuietEntryAgreesWithThePrintedScanAndWritesNothing) {
+  for (const Subject& s : subjects()) {
+    for (const Range& r : kRanges) {
+      int printed = 0;
+      testing::captured_stdout(
+          [&] { printed = detail::select_threshold_on(&kernels_, s.matrix, r.start, r.end); });
+      int quiet = 0;
+      std::vector<double> scores(r.end - r.start + 1);
+      EXPECT_EQ(testing::captured_stdout([&] {
+        quiet = detail::select_threshold_quietly_on(&kernels_, s.matrix, r.start, r.end);
+        detail::score_candidates_on(&kernels_, s.matrix, r.start, r.end, scores.data());
+      }), "");
+      ASSERT_EQ(quiet, printed) << s.name << ", " << GetParam() << ", " << r.start << ".." << r.end;
+      for (int t = r.start; t <= r.end; ++t) {
+        const double expected = t < 0 || t > kLastCandidate
+                                    ? 0.0
+                                    : detail::score_candidate(t, s.matrix, detail::exp_base).value;
+        ASSERT_EQ(scores[t - r.start], expected) << s.name << ", " << GetParam() << ", " << t;
       }
     }
   }
 }
 
-TEST(FastScan, LeavesMatricesWithNegativeEntriesToTheReference) {
+TEST_P(OnEveryPath, LeavesMatricesWithNegativeEntriesToTheReference) {
   const TestMatrix M{{0, 5, 3}, {1, 6, -3}, {40, 90, 7}};
   double score = 0.0;
-  for (Path path : fast_paths()) EXPECT_FALSE(detail::fast_scores(path, M, 0, 10, &score));
+  EXPECT_FALSE(detail::fast_scores(kernels_, M, 0, 10, &score));
   const std::string expected =
-      testing::captured_stdout([&] { detail::select_threshold_on(Path::reference, M, 0, 60); });
+      testing::captured_stdout([&] { detail::select_threshold_on(nullptr, M, 0, 60); });
   EXPECT_NE(expected.find("Division por cero"), std::string::npos);
-  for (Path path : fast_paths()) {
-    EXPECT_EQ(testing::captured_stdout([&] { detail::select_threshold_on(path, M, 0, 60); }),
-              expected);
-  }
+  EXPECT_EQ(testing::captured_stdout([&] { detail::select_threshold_on(&kernels_, M, 0, 60); }),
+            expected);
 }
 
-TEST(FastScan, EnvironmentChoosesAnAvailablePath) {
-  const char* saved = std::getenv("PELLWICK_SIMD");
-  const std::string restore = saved != nullptr ? saved : "";
-  for (const char* asked : {"scalar", "avx2", "avx512", "bogus"}) {
-    setenv("PELLWICK_SIMD", asked, 1);
-    const Path chosen = detail::preferred_path();
-    EXPECT_TRUE(detail::path_available(chosen)) << asked;
-    if (std::string(asked) == "scalar") {
-      EXPECT_EQ(chosen, Path::scalar);
-    }
-    if (std::string(asked) == "avx2" && detail::path_available(Path::avx2)) {
-      EXPECT_EQ(chosen, Path::avx2);
-    }
+INSTANTIATE_TEST_SUITE_P(Paths, OnEveryPath, ::testing::ValuesIn(path_names()),
+                         [](const auto& info) { return info.param; });
+
+TEST(Dispatch, PicksTheNamedPathOrFallsBackToTheBestAvailable) {
+  const SimdPath* best = nullptr;
+  for (const SimdPath& path : detail::simd_paths()) {
+    if (path.available() && best == nullptr) best = &path;
   }
-  if (saved != nullptr) {
-    setenv("PELLWICK_SIMD", restore.c_str(), 1);
-  } else {
-    unsetenv("PELLWICK_SIMD");
+  ASSERT_NE(best, nullptr);
+  EXPECT_STREQ(detail::simd_paths().back().name, "portable");
+  EXPECT_TRUE(detail::simd_paths().back().available());
+  for (const SimdPath& path : detail::simd_paths()) {
+    EXPECT_STREQ(detail::choose_path(path.name).name, path.available() ? path.name : best->name);
   }
+  for (const char* fallback : {"bogus", "", "scalar", "AVX2"})
+    EXPECT_STREQ(detail::choose_path(fallback).name, best->name) << fallback;
+  EXPECT_STREQ(detail::choose_path(nullptr).name, best->name);
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <climits>
 #include <string>
 
-#include "threshold/tests/capture.h"
-#include "threshold/tests/test_matrix.h"
+#include "testing/capture.h"
+#include "testing/test_matrix.h"
 #include "threshold/threshold.h"
 
 namespace pellwick {

@@ -12,7 +12,7 @@ void sum_side(const Run* runs, std::size_t count, const Side& side, double* sums
       const int c = run->columns != nullptr ? run->columns[k] : run->first_column + k;
       const double m = run->counts[k];
       if (m == 0.0 || (run->lanes & side.column_lanes[c] & 1u) == 0) continue;
-      sums[0] += (m / side.total[0]) * exp_base(1.0 - m / side.den[c * kMaxLanes]);
+      sums[0] += (m / side.total[0]) * exp_base(1.0 - m / side.column_total[c * kMaxLanes]);
     }
   }
 }
@@ -23,6 +23,6 @@ void exp_base_n(const double* y, std::size_t n, double* out) {
 
 }  // namespace
 
-Kernels scalar_kernels() { return {1, sum_side, exp_base_n}; }
+Kernels portable_kernels() { return {1, sum_side, exp_base_n}; }
 
 }  // namespace pellwick::detail

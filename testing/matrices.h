@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "threshold/tests/test_matrix.h"
+#include "testing/test_matrix.h"
 
 namespace pellwick::testing {
 
