@@ -1,10 +1,11 @@
 /**
  * Gray-level threshold selection for image segmentation, implemented natively
- * in the library {@code pellwick}.
+ * in the library {@code pellwick}. The compatible entry point, with progress
+ * text; {@link org.pellwick.EntropyThreshold} is the quiet one.
  */
 public final class Threshold {
     static {
-        System.loadLibrary("pellwick");
+        org.pellwick.NativeLibrary.load();
     }
 
     private Threshold() {}

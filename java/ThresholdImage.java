@@ -13,6 +13,7 @@ import java.util.concurrent.ExecutorService;
 import java.util.concurrent.Executors;
 import java.util.concurrent.Future;
 import javax.imageio.ImageIO;
+import org.pellwick.GrayImage;
 
 /** Thresholds images with Threshold.pell_wick: see {@link #USAGE}. */
 public final class ThresholdImage {
@@ -136,7 +137,7 @@ public final class ThresholdImage {
             throws Failure {
         GrayImage image;
         try {
-            image = GrayImage.read(input);
+            image = read(input);
         } catch (NoSuchFileException e) {
             throw new Failure(input + ": no such file");
         } catch (AccessDeniedException e) {
@@ -153,7 +154,7 @@ public final class ThresholdImage {
         int[][] matrix;
         try {
             matrix = image.cooccurrence();
-        } catch (ArithmeticException e) {
+        } catch (IllegalArgumentException e) {
             throw new Failure(name + ": " + e.getMessage());
         }
         int level = Threshold.pell_wick(matrix, start, end);
@@ -161,9 +162,50 @@ public final class ThresholdImage {
         BufferedImage result = image.twoLevel(level);
         write(result, output);
         if (compare != null) {
-            write(image.beside(result), compare);
+            write(beside(image, result), compare);
         }
         return new Result(name, level, millis);
+    }
+
+    /** Reads PNG, JPEG, BMP, GIF and whatever else ImageIO reads. */
+    static GrayImage read(Path file) throws IOException {
+        if (!Files.exists(file)) {
+            throw new NoSuchFileException(file.toString(), null, "no such file");
+        }
+        try (InputStream in = Files.newInputStream(file)) {
+            return read(in, file.toString());
+        }
+    }
+
+    static GrayImage read(InputStream in, String name) throws IOException {
+        BufferedImage image = ImageIO.read(in);
+        if (image == null) {
+            throw new IOException(name + ": not an image in a format this Java reads");
+        }
+        try {
+            return GrayImage.of(image);
+        } catch (IllegalArgumentException e) {
+            throw new IOException(name + ": " + e.getMessage(), e);
+        }
+    }
+
+    /** The image and its result side by side, as 8-bit gray. */
+    static BufferedImage beside(GrayImage image, BufferedImage result) {
+        int width = image.width();
+        int height = image.height();
+        BufferedImage out = new BufferedImage(2 * width + 8, height, BufferedImage.TYPE_BYTE_GRAY);
+        java.awt.image.WritableRaster raster = out.getRaster();
+        GrayImage other = GrayImage.of(result);
+        for (int y = 0; y < height; y++) {
+            for (int x = 0; x < width; x++) {
+                raster.setSample(x, y, 0, image.level(x, y));
+                raster.setSample(width + 8 + x, y, 0, other.level(x, y));
+            }
+            for (int x = width; x < width + 8; x++) {
+                raster.setSample(x, y, 0, 128);
+            }
+        }
+        return out;
     }
 
     private static void write(BufferedImage image, Path file) throws Failure {
@@ -243,7 +285,7 @@ public final class ThresholdImage {
                 throw new Failure("the sample image is missing from the jar");
             }
             byte[] png = in.readAllBytes();
-            image = GrayImage.read(new java.io.ByteArrayInputStream(png), "sample.png");
+            image = read(new java.io.ByteArrayInputStream(png), "sample.png");
             Files.createDirectories(dir);
             Files.write(dir.resolve("sample.png"), png);
         } catch (IOException e) {

@@ -18,6 +18,7 @@ import java.util.regex.Pattern;
 import java.util.stream.Stream;
 import javax.imageio.ImageIO;
 import org.junit.jupiter.api.Test;
+import org.pellwick.GrayImage;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.MethodSource;
@@ -25,34 +26,6 @@ import org.junit.jupiter.params.provider.MethodSource;
 class ThresholdImageTest {
     @TempDir
     Path dir;
-
-    private static GrayImage image(int width, int... levels) {
-        return new GrayImage(width, levels.length / width, levels);
-    }
-
-    @Test
-    void countsRightThenLowerNeighboursRowFirst() {
-        // 1 2 3
-        // 4 5 6
-        int[][] m = image(3, 1, 2, 3, 4, 5, 6).cooccurrence();
-        int[][] expected = new int[256][256];
-        for (int[] pair : new int[][] {{1, 2}, {2, 3}, {4, 5}, {5, 6}, {1, 4}, {2, 5}, {3, 6}}) {
-            expected[pair[0]][pair[1]]++;
-        }
-        assertArrayEquals(expected, m);
-        assertEquals(0, m[2][1], "not symmetrised");
-        assertEquals(2, image(2, 7, 7).cooccurrence()[7][7] + 1, "one pair in a 2 x 1 image");
-    }
-
-    @Test
-    void refusesCountsBeyondAnInt() {
-        long[][] counts = new long[256][256];
-        counts[3][4] = Integer.MAX_VALUE + 1L;
-        ArithmeticException e = assertThrows(ArithmeticException.class, () -> GrayImage.toInts(counts));
-        assertTrue(e.getMessage().contains("(3, 4)"), e.getMessage());
-        counts[3][4] = Integer.MAX_VALUE;
-        assertEquals(Integer.MAX_VALUE, GrayImage.toInts(counts)[3][4]);
-    }
 
     private Path write(BufferedImage image, String name, String format) throws IOException {
         Path file = dir.resolve(name);
@@ -73,29 +46,29 @@ class ThresholdImageTest {
         for (int x = 0; x < rgb.length; x++) {
             image.setRGB(x, 0, rgb[x]);
         }
-        assertArrayEquals(gray, GrayImage.read(write(image, "colour." + format, format)).levels);
+        assertArrayEquals(gray, ThresholdImage.read(write(image, "colour." + format, format)).levels());
     }
 
     @Test
     void grayKeepsItsLevelsAndSixteenBitsAreScaled() throws IOException {
         BufferedImage eight = new BufferedImage(4, 1, BufferedImage.TYPE_BYTE_GRAY);
         eight.getRaster().setSamples(0, 0, 4, 1, 0, new int[] {0, 1, 128, 255});
-        assertArrayEquals(new int[] {0, 1, 128, 255}, GrayImage.read(write(eight, "g8.png", "png")).levels);
+        assertArrayEquals(new int[] {0, 1, 128, 255}, ThresholdImage.read(write(eight, "g8.png", "png")).levels());
 
         BufferedImage sixteen = new BufferedImage(5, 1, BufferedImage.TYPE_USHORT_GRAY);
         sixteen.getRaster().setSamples(0, 0, 5, 1, 0, new int[] {0, 128, 129, 32896, 65535});
         // v * 255 / 65535, rounded
         assertArrayEquals(new int[] {0, 0, 1, 128, 255},
-                GrayImage.read(write(sixteen, "g16.png", "png")).levels);
+                ThresholdImage.read(write(sixteen, "g16.png", "png")).levels());
     }
 
     @Test
     void readsJpeg() throws IOException {
         BufferedImage image = new BufferedImage(16, 8, BufferedImage.TYPE_INT_RGB);
-        GrayImage read = GrayImage.read(write(image, "black.jpg", "jpg"));
-        assertEquals(16, read.width);
-        assertEquals(8, read.height);
-        assertTrue(read.levels[0] <= 2, "black stays about black");
+        GrayImage read = ThresholdImage.read(write(image, "black.jpg", "jpg"));
+        assertEquals(16, read.width());
+        assertEquals(8, read.height());
+        assertTrue(read.level(0, 0) <= 2, "black stays about black");
     }
 
     private static Jvm.Run tool(Path workingDir, String... args) {
@@ -108,7 +81,7 @@ class ThresholdImageTest {
 
     private static Set<Integer> levelsOf(Path png) throws IOException {
         Set<Integer> levels = new TreeSet<>();
-        for (int level : GrayImage.read(png).levels) {
+        for (int level : ThresholdImage.read(png).levels()) {
             levels.add(level);
         }
         return levels;
@@ -125,7 +98,7 @@ class ThresholdImageTest {
         // The same matrix as the bundled one, built by a separate program.
         Path matrixFile = Path.of(System.getProperty("pellwick.sample_matrix"));
         int[][] bundled = ThresholdMatrix.read(matrixFile);
-        assertArrayEquals(bundled, GrayImage.read(dir.resolve("pellwick-sample/sample.png")).cooccurrence());
+        assertArrayEquals(bundled, ThresholdImage.read(dir.resolve("pellwick-sample/sample.png")).cooccurrence());
         Jvm.Run engine = Jvm.run(List.of(System.getProperty("pellwick.scan_matrix"), matrixFile.toString()),
                 Map.of());
         assertTrue(engine.out().endsWith(": threshold " + level.group(1) + "\n"), engine.out());
@@ -154,8 +127,8 @@ class ThresholdImageTest {
         assertEquals(1, batch.exitCode(), batch.stderr());
         assertTrue(batch.stderr().contains("missing.png: no such file"), batch.stderr());
         assertTrue(Files.exists(out.resolve("ramp.png")) && Files.exists(out.resolve("sample.png")));
-        assertArrayEquals(GrayImage.read(dir.resolve("single.png")).levels,
-                GrayImage.read(out.resolve("ramp.png")).levels);
+        assertArrayEquals(ThresholdImage.read(dir.resolve("single.png")).levels(),
+                ThresholdImage.read(out.resolve("ramp.png")).levels());
         String table = batch.out().substring(batch.out().lastIndexOf("file"));
         assertEquals(5, table.split("\n").length, table);
         assertTrue(table.contains("failed"), table);
