@@ -1,191 +1,241 @@
 import java.awt.image.BufferedImage;
 import java.io.IOException;
 import java.io.InputStream;
-import java.io.OutputStream;
-import java.nio.file.AccessDeniedException;
+import java.io.PrintStream;
 import java.nio.file.Files;
-import java.nio.file.NoSuchFileException;
+import java.nio.file.InvalidPathException;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
-import java.util.concurrent.ExecutionException;
-import java.util.concurrent.ExecutorService;
-import java.util.concurrent.Executors;
-import java.util.concurrent.Future;
-import javax.imageio.ImageIO;
+import java.util.Locale;
 import org.pellwick.GrayImage;
 
-/** Thresholds images with Threshold.pell_wick: see {@link #USAGE}. */
+/** Thresholds image files: see {@link #USAGE}. */
 public final class ThresholdImage {
     static final String USAGE = String.join("\n",
             "usage: ThresholdImage [--range START END] [--compare FILE] INPUT OUTPUT",
-            "       ThresholdImage [--range START END] [--threads N] --out-dir DIR INPUT...",
+            "       ThresholdImage --out-dir DIR [options] [INPUT...]",
             "       ThresholdImage                  (thresholds the bundled sample image)",
             "",
-            "Reads INPUT (PNG, JPEG, BMP, GIF), builds its co-occurrence matrix (each pixel",
-            "with its right and its lower neighbour), chooses the threshold level N in",
+            "Reads INPUT (PNG, JPEG, BMP, GIF, TIFF), builds its co-occurrence matrix (each",
+            "pixel with its right and its lower neighbour), chooses the threshold level N in",
             "START..END (default 0..255) and writes OUTPUT, a two-level PNG: levels above N",
             "white, the others black. Gray images keep their levels (16-bit ones are scaled",
             "to 8 bits); colour becomes gray by the ITU-R BT.601 weights",
             "0.299 R + 0.587 G + 0.114 B, rounded.",
             "",
-            "  --range START END  candidate levels, inclusive",
+            "  --range START END  candidate levels, 0 <= START <= END <= 255",
             "  --compare FILE     also write the input and the result side by side",
-            "  --out-dir DIR      threshold every INPUT into DIR/NAME.png, then print a table",
-            "  --threads N        with --out-dir: images thresholded at once (default 1); the",
-            "                     progress lines of concurrent scans interleave, each whole");
+            "  --max-pixels N     refuse images of more pixels (default: 100 million, less",
+            "                     with a small heap)",
+            "",
+            "Batch (--out-dir): every INPUT into DIR/NAME.png, without the per-level",
+            "progress text; a line per finished file on standard output.",
+            "  --out-dir DIR      where the results go",
+            "  --list FILE        also the inputs listed in FILE, one per line (- for stdin)",
+            "  --shard K/N        only inputs K, K+N, K+2N, ... of the whole list (0 <= K < N)",
+            "  --results FILE     append 'input<TAB>level<TAB>output<TAB>ms' as each file ends",
+            "  --resume           skip inputs whose output exists and whose line is in --results",
+            "  --threads N        images thresholded at once, 1.." + Batch.MAX_THREADS
+                    + " (default 1)");
 
     private ThresholdImage() {}
 
-    /** A refused command line or input: one line on stderr. */
-    static final class Failure extends Exception {
-        private static final long serialVersionUID = 1L;
-
-        Failure(String message) {
-            super(message);
-        }
-    }
-
-    record Result(String input, int level, double millis) {}
+    /** The command line, checked. */
+    record Options(int start, int end, Path compare, long maxPixels, Batch.Settings batch,
+            List<String> operands) {}
 
     public static void main(String[] args) {
+        PrintStream err = System.err;
+        int status;
         try {
-            System.exit(run(args));
-        } catch (Failure e) {
-            System.err.println("ThresholdImage: " + e.getMessage());
-            System.exit(2);
+            status = run(args);
+        } catch (ImageFiles.Failure e) {
+            err.println("ThresholdImage: " + e.getMessage());
+            status = 2;
+        } catch (OutOfMemoryError e) {
+            err.println("ThresholdImage: out of memory (give Java more with -Xmx, or lower"
+                    + " --max-pixels)");
+            status = 2;
+        } catch (LinkageError e) {
+            err.println("ThresholdImage: " + ImageFiles.reason(e));
+            status = 2;
+        } catch (RuntimeException e) {
+            err.println("ThresholdImage: internal error: " + ImageFiles.reason(e));
+            status = 2;
         }
+        System.out.flush();
+        System.exit(status);
     }
 
-    /** Runs the command; returns the exit status (0 all done, 1 some inputs failed). */
-    static int run(String[] args) throws Failure {
-        int start = 0;
-        int end = 255;
-        Path compare = null;
-        Path outDir = null;
-        int threads = 1;
-        List<String> operands = new ArrayList<>();
-        for (int i = 0; i < args.length; i++) {
-            switch (args[i]) {
-                case "--range" -> {
-                    start = level(args, ++i, "START");
-                    end = level(args, ++i, "END");
-                    if (start > end) {
-                        throw new Failure("bad range " + start + ".." + end + ": START is above END");
-                    }
-                }
-                case "--compare" -> compare = Path.of(value(args, ++i, "--compare"));
-                case "--out-dir" -> outDir = Path.of(value(args, ++i, "--out-dir"));
-                case "--threads" -> {
-                    threads = level(args, ++i, "N");
-                    if (threads < 1) {
-                        throw new Failure("--threads needs a positive count");
-                    }
-                }
-                case "-h", "--help" -> {
-                    System.out.println(USAGE);
-                    return 0;
-                }
-                default -> {
-                    if (args[i].startsWith("--")) {
-                        throw new Failure("unknown option " + args[i] + "\n" + USAGE);
-                    }
-                    operands.add(args[i]);
-                }
-            }
+    /** Runs the command; returns the exit status (0 all done, 1 some batch inputs failed). */
+    static int run(String[] args) throws ImageFiles.Failure {
+        if (args.length == 1 && (args[0].equals("-h") || args[0].equals("--help"))) {
+            System.out.println(USAGE);
+            return 0;
         }
-        if (outDir != null) {
-            if (compare != null) {
-                throw new Failure("--compare takes one INPUT, not --out-dir");
-            }
-            if (operands.isEmpty()) {
-                throw new Failure("--out-dir needs at least one INPUT\n" + USAGE);
-            }
-            return batch(operands, outDir, start, end, threads);
+        Options o = parse(args);
+        if (o.batch() != null) {
+            return Batch.run(o.batch(), o.operands(), o.start(), o.end(), o.maxPixels());
         }
-        if (operands.isEmpty() && args.length == 0) {
+        if (args.length == 0) {
             return sample();
         }
-        if (operands.size() != 2) {
-            throw new Failure("expected INPUT and OUTPUT\n" + USAGE);
-        }
-        Result result = threshold(Path.of(operands.get(0)), Path.of(operands.get(1)), compare,
-                start, end);
-        System.out.print("\r" + result.input() + ": threshold " + result.level() + "\n");
-        System.out.flush();
+        Path input = path(o.operands().get(0));
+        Path output = path(o.operands().get(1));
+        refuseOverwriting(input, output, o.compare());
+        GrayImage image = ImageFiles.read(input, o.maxPixels());
+        int level = Threshold.pell_wick(matrix(image, input.toString()), o.start(), o.end());
+        write(image, level, output, o.compare());
+        System.out.print("\r" + input + ": threshold " + level + "\n");
         return 0;
     }
 
-    private static String value(String[] args, int i, String option) throws Failure {
+    static Options parse(String[] args) throws ImageFiles.Failure {
+        int start = 0;
+        int end = 255;
+        Path compare = null;
+        Long maxPixels = null;
+        Path outDir = null;
+        String list = null;
+        int shard = 0;
+        int shards = 1;
+        Path results = null;
+        boolean resume = false;
+        Integer threads = null;
+        List<String> operands = new ArrayList<>();
+        for (int i = 0; i < args.length; i++) {
+            String arg = args[i];
+            switch (arg) {
+                case "--range" -> {
+                    start = integer(args, ++i, "START", 0, 255);
+                    end = integer(args, ++i, "END", 0, 255);
+                    if (start > end) {
+                        throw usage("bad range " + start + ".." + end + ": START is above END");
+                    }
+                }
+                case "--compare" -> compare = path(value(args, ++i, arg));
+                case "--max-pixels" -> maxPixels = (long) integer(args, ++i, "--max-pixels", 1,
+                        Integer.MAX_VALUE);
+                case "--out-dir" -> outDir = path(value(args, ++i, arg));
+                case "--list" -> list = value(args, ++i, arg);
+                case "--shard" -> {
+                    String text = value(args, ++i, arg);
+                    String[] kn = text.split("/", -1);
+                    try {
+                        shard = Integer.parseInt(kn[0]);
+                        shards = kn.length == 2 ? Integer.parseInt(kn[1]) : -1;
+                    } catch (NumberFormatException e) {
+                        shards = -1;
+                    }
+                    if (shards < 1 || shard < 0 || shard >= shards) {
+                        throw usage("--shard takes K/N with 0 <= K < N, not '" + text + "'");
+                    }
+                }
+                case "--results" -> results = path(value(args, ++i, arg));
+                case "--resume" -> resume = true;
+                case "--threads" -> threads = integer(args, ++i, "--threads", 1, Batch.MAX_THREADS);
+                default -> {
+                    if (arg.startsWith("-") && arg.length() > 1) {
+                        throw usage("unknown option " + arg);
+                    }
+                    operands.add(arg);
+                }
+            }
+        }
+        int pool = threads != null ? threads : 1;
+        long limit = maxPixels != null ? maxPixels : ImageFiles.defaultMaxPixels(pool);
+        if (outDir == null) {
+            for (String[] batchOnly : new String[][] {{"--threads", threads == null ? null : ""},
+                    {"--list", list}, {"--shard", shards == 1 ? null : ""},
+                    {"--results", results == null ? null : ""}, {"--resume", resume ? "" : null}}) {
+                if (batchOnly[1] != null) {
+                    throw usage(batchOnly[0] + " goes with --out-dir");
+                }
+            }
+            if (args.length > 0 && operands.size() != 2) {
+                throw usage("expected INPUT and OUTPUT, got " + operands.size() + " operand"
+                        + (operands.size() == 1 ? "" : "s"));
+            }
+            return new Options(start, end, compare, limit, null, operands);
+        }
+        if (compare != null) {
+            throw usage("--compare takes one INPUT, not --out-dir");
+        }
+        if (resume && results == null) {
+            throw usage("--resume needs --results");
+        }
+        if (operands.isEmpty() && list == null) {
+            throw usage("--out-dir needs INPUT files or --list");
+        }
+        return new Options(start, end, null, limit,
+                new Batch.Settings(outDir, list, shard, shards, results, resume, pool), operands);
+    }
+
+    static ImageFiles.Failure usage(String message) {
+        return new ImageFiles.Failure(message + " (see --help)");
+    }
+
+    private static String value(String[] args, int i, String option) throws ImageFiles.Failure {
         if (i >= args.length) {
-            throw new Failure(option + " needs a value");
+            throw usage(option + " needs a value");
         }
         return args[i];
     }
 
-    private static int level(String[] args, int i, String what) throws Failure {
+    private static int integer(String[] args, int i, String what, int min, int max)
+            throws ImageFiles.Failure {
         String text = value(args, i, what);
         try {
-            return Integer.parseInt(text);
+            int value = Integer.parseInt(text);
+            if (value >= min && value <= max) {
+                return value;
+            }
         } catch (NumberFormatException e) {
-            throw new Failure(what + " must be an integer, not '" + text + "'");
+            // Reported below.
+        }
+        throw usage(what + " must be an integer in " + min + ".." + max + ", not '" + text + "'");
+    }
+
+    /** A path from the command line; names this locale cannot encode are refused. */
+    static Path path(String name) throws ImageFiles.Failure {
+        try {
+            return Path.of(name);
+        } catch (InvalidPathException e) {
+            throw new ImageFiles.Failure(name + ": the file name cannot be used in this locale's"
+                    + " encoding (" + System.getProperty("sun.jnu.encoding") + "; try LC_ALL=C.UTF-8)");
         }
     }
 
-    /** Reads, scans and writes one image. */
-    static Result threshold(Path input, Path output, Path compare, int start, int end)
-            throws Failure {
-        GrayImage image;
-        try {
-            image = read(input);
-        } catch (NoSuchFileException e) {
-            throw new Failure(input + ": no such file");
-        } catch (AccessDeniedException e) {
-            throw new Failure(input + ": cannot be read (permission denied)");
-        } catch (IOException e) {
-            throw new Failure(message(input, e));
+    /** Refuses, before anything is written, an output that would replace an input or another output. */
+    static void refuseOverwriting(Path input, Path output, Path compare) throws ImageFiles.Failure {
+        if (ImageFiles.sameFile(input, output)) {
+            throw new ImageFiles.Failure(output + ": is the input; refusing to overwrite it");
         }
-        return threshold(image, input.toString(), output, compare, start, end);
+        if (compare != null && ImageFiles.sameFile(input, compare)) {
+            throw new ImageFiles.Failure(compare + ": is the input; refusing to overwrite it");
+        }
+        if (compare != null && ImageFiles.sameFile(output, compare)) {
+            throw new ImageFiles.Failure(compare + ": is also OUTPUT");
+        }
     }
 
-    static Result threshold(GrayImage image, String name, Path output, Path compare, int start,
-            int end) throws Failure {
-        long begin = System.nanoTime();
-        int[][] matrix;
+    /** The image's co-occurrence matrix; too large an image is a failure. */
+    static int[][] matrix(GrayImage image, String name) throws ImageFiles.Failure {
         try {
-            matrix = image.cooccurrence();
+            return image.cooccurrence();
         } catch (IllegalArgumentException e) {
-            throw new Failure(name + ": " + e.getMessage());
+            throw new ImageFiles.Failure(name + ": " + e.getMessage());
         }
-        int level = Threshold.pell_wick(matrix, start, end);
-        double millis = (System.nanoTime() - begin) / 1e6;
+    }
+
+    /** Writes the two-level result, and the comparison if asked. */
+    static void write(GrayImage image, int level, Path output, Path compare)
+            throws ImageFiles.Failure {
         BufferedImage result = image.twoLevel(level);
-        write(result, output);
+        ImageFiles.writePng(result, output);
         if (compare != null) {
-            write(beside(image, result), compare);
-        }
-        return new Result(name, level, millis);
-    }
-
-    /** Reads PNG, JPEG, BMP, GIF and whatever else ImageIO reads. */
-    static GrayImage read(Path file) throws IOException {
-        if (!Files.exists(file)) {
-            throw new NoSuchFileException(file.toString(), null, "no such file");
-        }
-        try (InputStream in = Files.newInputStream(file)) {
-            return read(in, file.toString());
-        }
-    }
-
-    static GrayImage read(InputStream in, String name) throws IOException {
-        BufferedImage image = ImageIO.read(in);
-        if (image == null) {
-            throw new IOException(name + ": not an image in a format this Java reads");
-        }
-        try {
-            return GrayImage.of(image);
-        } catch (IllegalArgumentException e) {
-            throw new IOException(name + ": " + e.getMessage(), e);
+            ImageFiles.writePng(beside(image, result), compare);
         }
     }
 
@@ -208,96 +258,38 @@ public final class ThresholdImage {
         return out;
     }
 
-    private static void write(BufferedImage image, Path file) throws Failure {
-        // Opened here rather than by ImageIO, which prints a stack trace when it cannot.
-        try (OutputStream out = Files.newOutputStream(file)) {
-            if (!ImageIO.write(image, "png", out)) {
-                throw new Failure(file + ": no PNG writer in this Java");
-            }
-        } catch (NoSuchFileException e) {
-            throw new Failure(file + ": cannot be written (no such directory)");
-        } catch (AccessDeniedException e) {
-            throw new Failure(file + ": cannot be written (permission denied)");
-        } catch (IOException e) {
-            throw new Failure(file + ": cannot be written (" + rootMessage(e) + ")");
-        }
-    }
-
-    private static String message(Path input, IOException e) {
-        String text = e.getMessage() != null ? e.getMessage() : e.getClass().getSimpleName();
-        return text.startsWith(input.toString()) ? text : input + ": " + rootMessage(e);
-    }
-
-    private static String rootMessage(Throwable e) {
-        Throwable root = e;
-        while (root.getCause() != null) {
-            root = root.getCause();
-        }
-        return root.getMessage() != null ? root.getMessage() : root.getClass().getSimpleName();
-    }
-
-    /** Thresholds every input into outDir; prints a table at the end. */
-    static int batch(List<String> inputs, Path outDir, int start, int end, int threads)
-            throws Failure {
-        try {
-            Files.createDirectories(outDir);
-        } catch (IOException e) {
-            throw new Failure(outDir + ": cannot be created (" + rootMessage(e) + ")");
-        }
-        ExecutorService pool = Executors.newFixedThreadPool(threads);
-        List<Future<Result>> results = new ArrayList<>();
-        for (String input : inputs) {
-            Path in = Path.of(input);
-            String name = in.getFileName().toString().replaceFirst("\\.[^.]*$", "") + ".png";
-            results.add(pool.submit(() -> threshold(in, outDir.resolve(name), null, start, end)));
-        }
-        pool.shutdown();
-        List<String> table = new ArrayList<>();
-        int failed = 0;
-        for (int i = 0; i < inputs.size(); i++) {
-            try {
-                Result r = results.get(i).get();
-                table.add(String.format("%-40s %5d %10.1f", r.input(), r.level(), r.millis()));
-            } catch (ExecutionException e) {
-                failed++;
-                String why = e.getCause() instanceof Failure ? e.getCause().getMessage()
-                        : inputs.get(i) + ": " + rootMessage(e.getCause());
-                System.err.println("ThresholdImage: " + why);
-                table.add(String.format("%-40s %5s %10s", inputs.get(i), "-", "failed"));
-            } catch (InterruptedException e) {
-                Thread.currentThread().interrupt();
-                throw new Failure("interrupted");
-            }
-        }
-        System.out.print("\r");
-        System.out.println(String.format("%-40s %5s %10s", "file", "level", "ms"));
-        table.forEach(System.out::println);
-        System.out.flush();
-        return failed == 0 ? 0 : 1;
-    }
-
     /** The bundled sample: thresholded into ./pellwick-sample/. */
-    static int sample() throws Failure {
+    static int sample() throws ImageFiles.Failure {
         Path dir = Path.of("pellwick-sample");
-        GrayImage image;
+        byte[] png;
         try (InputStream in = ThresholdImage.class.getResourceAsStream("/pellwick/sample.png")) {
             if (in == null) {
-                throw new Failure("the sample image is missing from the jar");
+                throw new ImageFiles.Failure("the sample image is missing from the jar");
             }
-            byte[] png = in.readAllBytes();
-            image = read(new java.io.ByteArrayInputStream(png), "sample.png");
+            png = in.readAllBytes();
             Files.createDirectories(dir);
+        } catch (IOException e) {
+            throw new ImageFiles.Failure(dir + ": cannot be created (" + ImageFiles.reason(e) + ")");
+        }
+        GrayImage image = ImageFiles.read(new java.io.ByteArrayInputStream(png), "sample.png",
+                ImageFiles.defaultMaxPixels(1));
+        try {
             Files.write(dir.resolve("sample.png"), png);
         } catch (IOException e) {
-            throw new Failure(dir + ": " + rootMessage(e));
+            throw new ImageFiles.Failure(dir.resolve("sample.png") + ": cannot be written ("
+                    + ImageFiles.reason(e) + ")");
         }
         Path output = dir.resolve("sample-threshold.png");
         Path compare = dir.resolve("sample-compare.png");
-        Result r = threshold(image, "sample.png", output, compare, 0, 255);
-        System.out.print("\r" + r.input() + ": threshold " + r.level() + "\n");
+        int level = Threshold.pell_wick(matrix(image, "sample.png"), 0, 255);
+        write(image, level, output, compare);
+        System.out.print("\rsample.png: threshold " + level + "\n");
         System.out.println("wrote " + dir.resolve("sample.png") + " (input), " + output
                 + " (result) and " + compare + " (side by side)");
-        System.out.flush();
         return 0;
+    }
+
+    static String millis(double ms) {
+        return String.format(Locale.ROOT, "%.1f", ms);
     }
 }

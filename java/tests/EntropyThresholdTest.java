@@ -49,7 +49,7 @@ class EntropyThresholdTest {
     @MethodSource("matrices")
     void selectAndScoresAgreeWithThePrintedScan(String name, int[][] matrix) throws IOException {
         Path file = Matrices.write(matrix, dir.resolve("m.txt"));
-        Jvm.Run printed = Jvm.java("ThresholdMatrix", file.toString());
+        Jvm.Run printed = Jvm.java("NativeCalls", "file", file.toString());
         assertEquals(0, printed.exitCode(), printed.stderr());
         String out = printed.out();
         Matcher best = LAST_BEST.matcher(out.substring(0, out.lastIndexOf(" ".repeat(77)) + 77));
@@ -82,14 +82,14 @@ class EntropyThresholdTest {
     }
 
     @Test
-    void selectOfAnImageEqualsWhatThresholdImagePrints() throws IOException {
+    void selectOfAnImageEqualsWhatThresholdImagePrints() throws Exception {
         Path sample = Path.of(System.getProperty("pellwick.sample_png"));
         Jvm.Run tool = Jvm.java("ThresholdImage", sample.toString(), dir.resolve("o.png").toString());
         assertEquals(0, tool.exitCode(), tool.stderr());
         BufferedImage image = ImageIO.read(sample.toFile());
         assertTrue(tool.out().endsWith(": threshold " + EntropyThreshold.select(image) + "\n"),
                 tool.out());
-        assertArrayEquals(Cooccurrence.of(image), ThresholdImage.read(sample).cooccurrence());
+        assertArrayEquals(Cooccurrence.of(image), ImageFiles.read(sample, Long.MAX_VALUE).cooccurrence());
     }
 
     /** What a JVM prints, run from a directory that holds the jar and nothing of the build. */

@@ -68,4 +68,20 @@ final class Matrices {
             throw new UncheckedIOException(e);
         }
     }
+
+    /** Reads what {@link #write} wrote, negative counts included. */
+    static int[][] read(Path file) {
+        int[][] matrix = new int[256][256];
+        try {
+            for (String line : Files.readAllLines(file)) {
+                String[] f = line.trim().split("\\s+");
+                if (f.length == 3) {
+                    matrix[Integer.parseInt(f[0])][Integer.parseInt(f[1])] = Integer.parseInt(f[2]);
+                }
+            }
+        } catch (IOException e) {
+            throw new UncheckedIOException(e);
+        }
+        return matrix;
+    }
 }

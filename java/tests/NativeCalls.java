@@ -23,6 +23,12 @@ public final class NativeCalls {
             case "threads" -> threads(Integer.parseInt(args[1]), Integer.parseInt(args[2]));
             case "scan" -> System.out.print("\rlevel " + Threshold.pell_wick(
                     Matrices.banded(Long.parseLong(args[1])), 0, 255) + "\n");
+            case "file" -> {  // as the engine's scan_matrix: any counts, any range
+                int start = args.length > 2 ? Integer.parseInt(args[2]) : 0;
+                int end = args.length > 2 ? Integer.parseInt(args[3]) : 255;
+                int level = Threshold.pell_wick(Matrices.read(Path.of(args[1])), start, end);
+                System.out.print("\r" + args[1] + ": threshold " + level + "\n");
+            }
             default -> fail("unknown mode " + args[0]);
         }
         System.out.flush();

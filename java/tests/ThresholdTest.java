@@ -60,9 +60,9 @@ class ThresholdTest {
     void levelAndOutputBytesEqualTheEngines(String name, int[][] matrix, String[] range)
             throws IOException {
         Path file = Matrices.write(matrix, dir.resolve("matrix.txt"));
-        List<String> args = new ArrayList<>(List.of(file.toString()));
+        List<String> args = new ArrayList<>(List.of("file", file.toString()));
         args.addAll(List.of(range));
-        Jvm.Run java = Jvm.java("ThresholdMatrix", args.toArray(String[]::new));
+        Jvm.Run java = Jvm.java("NativeCalls", args.toArray(String[]::new));
         Jvm.Run engine = engine(file, range);
         assertEquals(0, java.exitCode(), java.stderr());
         assertEquals(0, engine.exitCode(), engine.stderr());
@@ -73,7 +73,7 @@ class ThresholdTest {
     @Test
     void startAfterEndCopiesButScansNothing() {
         Path file = Matrices.write(Matrices.dense(3), dir.resolve("m.txt"));
-        Jvm.Run run = Jvm.java("ThresholdMatrix", file.toString(), "10", "9");
+        Jvm.Run run = Jvm.java("NativeCalls", "file", file.toString(), "10", "9");
         assertEquals(CLEARING + "\r" + file + ": threshold 10\n", run.out());
     }
 
