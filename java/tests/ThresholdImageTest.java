@@ -318,13 +318,16 @@ class ThresholdImageTest {
         args.add(HostileFiles.truncated("png", dir.resolve("cut.png")).toString());
         args.add(dir.resolve("missing.png").toString());
         args.add(good.get(0).toString());  // listed twice: done once
-        Jvm.Run run = tool(dir, args.toArray(String[]::new));
+        // A decimal-comma locale: numbers still take a point.
+        Jvm.Run run = tool(dir, List.of(), Map.of("LC_ALL", "de_DE.UTF-8"), args.toArray(String[]::new));
         assertEquals(1, run.exitCode(), run.stderr());
         assertTrue(run.stderr().contains("missing.png: no such file"), run.stderr());
         assertTrue(run.stderr().contains("cut.png: damaged image data"), run.stderr());
         assertTrue(run.stderr().endsWith("ThresholdImage: 4 done, 2 failed\n"), run.stderr());
         assertFalse(run.out().contains("buscando"), "no per-level progress text in a batch");
         assertEquals(1 + 6, run.out().split("\n").length, run.out());  // header and a row per input
+        assertTrue(run.out().matches("(?s).* \\d+\\.\\d\n.*"), run.out());
+        assertFalse(run.out().matches("(?s).*\\d,\\d.*"), run.out());
         assertOutputsCorrect(good, out);
         List<String> results = Files.readAllLines(dir.resolve("results.tsv"));
         assertEquals(4, results.size(), results.toString());

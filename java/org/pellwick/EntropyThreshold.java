@@ -23,10 +23,6 @@ public final class EntropyThreshold {
     /** The number of gray levels, and the side of a matrix. */
     public static final int LEVELS = 256;
 
-    static {
-        NativeLibrary.load();
-    }
-
     private EntropyThreshold() {}
 
     /**
@@ -42,8 +38,11 @@ public final class EntropyThreshold {
      * @throws IllegalArgumentException if the matrix has fewer than 256 rows
      *     or one of its first 256 rows is shorter than 256
      * @throws OutOfMemoryError if the native copy cannot be allocated
+     * @throws UnsatisfiedLinkError if the native library cannot be loaded
+     *     (see {@link NativeLibrary})
      */
     public static int select(int[][] matrix, int start, int end) {
+        NativeLibrary.load();
         return nativeSelect(matrix, start, end);
     }
 
@@ -57,6 +56,7 @@ public final class EntropyThreshold {
      * @throws IllegalArgumentException as {@link #select(int[][], int, int)}
      */
     public static double[] scores(int[][] matrix) {
+        NativeLibrary.load();
         double[] scores = new double[LEVELS];
         nativeScores(matrix, scores);
         return scores;

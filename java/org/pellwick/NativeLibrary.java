@@ -36,7 +36,7 @@ public final class NativeLibrary {
     public static final String PATH_PROPERTY = "pellwick.library.path";
 
     private static final String NAME = "pellwick";
-    private static boolean loaded;
+    private static volatile boolean loaded;
     private static UnsatisfiedLinkError failure;
 
     private NativeLibrary() {}
@@ -47,7 +47,13 @@ public final class NativeLibrary {
      *
      * @throws UnsatisfiedLinkError if no way of loading it worked
      */
-    public static synchronized void load() {
+    public static void load() {
+        if (!loaded) {
+            loadOnce();
+        }
+    }
+
+    private static synchronized void loadOnce() {
         if (loaded) {
             return;
         }
