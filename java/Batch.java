@@ -146,12 +146,12 @@ final class Batch {
             ImageFiles.writePng(image.twoLevel(level), job.output());
             report.done(job.input(), level, job.output(), (System.nanoTime() - begin) / 1e6);
         } catch (ImageFiles.Failure e) {
-            report.failed(job.input(), e.getMessage());
+            report.failed(e.getMessage());
         } catch (OutOfMemoryError e) {
-            report.failed(job.input(), job.input() + ": not enough memory (give Java more with"
+            report.failed(job.input() + ": not enough memory (give Java more with"
                     + " -Xmx, lower --max-pixels or --threads)");
         } catch (RuntimeException | LinkageError e) {
-            report.failed(job.input(), job.input() + ": internal error: " + ImageFiles.reason(e));
+            report.failed(job.input() + ": internal error: " + ImageFiles.reason(e));
         }
     }
 
@@ -233,18 +233,21 @@ final class Batch {
                     results.write(input + "\t" + level + "\t" + output + "\t" + millis + "\n");
                     results.flush();
                 } catch (IOException e) {
-                    failed(input, resultsPath + ": cannot be written (" + ImageFiles.reason(e) + ")");
+                    failed(resultsPath + ": cannot be written (" + ImageFiles.reason(e) + ")");
                     return;
                 }
             }
             row(String.format(Locale.ROOT, "%-40s %5d %10s", input, level, millis));
         }
 
-        synchronized void failed(String input, String message) {
+        /** A failed input's one line is on standard error; it gets no table row. */
+        synchronized void failed(String message) {
             failed++;
+            finished++;
             clearBar();
             err.println("ThresholdImage: " + message);
-            row(String.format(Locale.ROOT, "%-40s %5s %10s", input, "-", "failed"));
+            err.flush();
+            drawBar();
         }
 
         int failed() {
