@@ -128,16 +128,36 @@ public final class GrayImage {
      *     {@code Integer.MAX_VALUE}
      */
     public int[][] cooccurrence() {
+        return cooccurrence(null);
+    }
+
+    /**
+     * The co-occurrence matrix of the pixels inside a selection: a pair is
+     * counted only if both its pixels are inside ({@code inside[y * width() +
+     * x]}); null counts every pair.
+     *
+     * @throws IllegalArgumentException if {@code inside} does not have one
+     *     entry per pixel, or a count would exceed {@code Integer.MAX_VALUE}
+     */
+    public int[][] cooccurrence(boolean[] inside) {
+        if (inside != null && inside.length != levels.length) {
+            throw new IllegalArgumentException(inside.length + " selection entries for "
+                    + levels.length + " pixels");
+        }
         long[][] counts = new long[256][256];
         for (int y = 0; y < height; y++) {
             int row = y * width;
             for (int x = 0; x < width; x++) {
-                int a = levels[row + x] & 0xFF;
-                if (x + 1 < width) {
-                    counts[a][levels[row + x + 1] & 0xFF]++;
+                int i = row + x;
+                if (inside != null && !inside[i]) {
+                    continue;
                 }
-                if (y + 1 < height) {
-                    counts[a][levels[row + width + x] & 0xFF]++;
+                int a = levels[i] & 0xFF;
+                if (x + 1 < width && (inside == null || inside[i + 1])) {
+                    counts[a][levels[i + 1] & 0xFF]++;
+                }
+                if (y + 1 < height && (inside == null || inside[i + width])) {
+                    counts[a][levels[i + width] & 0xFF]++;
                 }
             }
         }
