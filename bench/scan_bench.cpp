@@ -1,5 +1,6 @@
 // Scan speed of each path against the reference on dense, image-like and
-// all-zero matrices, full range 0..255. Progress output goes to /dev/null.
+// all-zero matrices, and on matrix files named as arguments; full range
+// 0..255. Progress output goes to /dev/null.
 // The report, and after it a table of median times and speed-ups, goes to
 // standard error.
 #include <benchmark/benchmark.h>
@@ -14,6 +15,7 @@
 #include "testing/matrices.h"
 #include "testing/matrix_file.h"
 #include "threshold/dispatch.h"
+#include "threshold/fast_scan.h"
 #include "threshold/scan.h"
 
 namespace {
@@ -36,6 +38,10 @@ TestMatrix read_matrix(const std::string& file) {
   return M;
 }
 
+// Matrix files named on the command line ("row column count" lines), for
+// measuring on matrices of one's own photographs.
+std::vector<std::string> extra_files;
+
 std::vector<Subject>& subjects() {
   static std::vector<Subject> all = [] {
     std::vector<Subject> s;
@@ -43,16 +49,30 @@ std::vector<Subject>& subjects() {
     s.push_back({"sample image", read_matrix(PELLWICK_SOURCE_DIR "/examples/sample-cooccurrence.txt")});
     s.push_back({"photo-like 640x480", pellwick::testing::image_matrix(2, 640, 480, 12)});
     s.push_back({"zeros", TestMatrix()});
+    for (const std::string& file : extra_files) {
+      const auto slash = file.find_last_of('/');
+      s.push_back({file.substr(slash == std::string::npos ? 0 : slash + 1), read_matrix(file)});
+    }
     return s;
   }();
   return all;
 }
 
-// kernels == nullptr: the reference.
+// The whole printed scan; kernels == nullptr: the reference.
 void scan(benchmark::State& state, const Subject* subject, const Kernels* kernels) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(
         pellwick::detail::select_threshold_on(kernels, subject->matrix, 0, 255));
+  }
+}
+
+// The fast scores alone: the scan without its progress text and selection.
+void scores(benchmark::State& state, const Subject* subject, const Kernels* kernels) {
+  std::vector<double> out(pellwick::kLastCandidate + 1);
+  for (auto _ : state) {
+    pellwick::detail::fast_scores(*kernels, subject->matrix, 0, pellwick::kLastCandidate,
+                                  out.data());
+    benchmark::DoNotOptimize(out.data());
   }
 }
 
@@ -91,6 +111,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 int main(int argc, char** argv) {
   if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
   benchmark::Initialize(&argc, argv);
+  for (int i = 1; i < argc; ++i) extra_files.push_back(argv[i]);
   // The reference, then every fast path this CPU runs.
   static std::vector<std::pair<std::string, Kernels>> paths;
   for (const auto& path : pellwick::detail::simd_paths()) {
@@ -105,7 +126,14 @@ int main(int argc, char** argv) {
           ->ReportAggregatesOnly(true);
     };
     add("reference", nullptr);
-    for (const auto& [name, kernels] : paths) add(name, &kernels);
+    for (const auto& [name, kernels] : paths) {
+      add(name, &kernels);
+      benchmark::RegisterBenchmark((subject.name + "/" + name + "-scores").c_str(), scores,
+                                   &subject, &kernels)
+          ->Unit(benchmark::kMillisecond)
+          ->Repetitions(5)
+          ->ReportAggregatesOnly(true);
+    }
   }
   RatioReporter reporter;
   reporter.SetOutputStream(&std::cerr);

@@ -12,29 +12,6 @@
 namespace pellwick::detail {
 namespace {
 
-constexpr int kWords = kLevelCount / 64;  // bitmap words per row
-
-int lowest_bit(std::uint64_t x) {  // x != 0
-#if defined(__GNUC__)
-  return __builtin_ctzll(x);
-#else
-  int n = 0;
-  for (; (x & 1) == 0; x >>= 1) ++n;
-  return n;
-#endif
-}
-
-int highest_bit(std::uint64_t x) {  // x != 0
-#if defined(__GNUC__)
-  return 63 - __builtin_clzll(x);
-#else
-  int n = 63;
-  for (; (x >> n) == 0; --n) {
-  }
-  return n;
-#endif
-}
-
 // A row with at most this many non-zero cells is visited through its packed
 // non-zero cells; a denser one through all its cells from the first non-zero
 // one to the last, the zeros between them adding +0.0 terms.
@@ -50,6 +27,7 @@ struct NonZeroCells {
   std::array<std::uint32_t, kLevelCount + 1> packed_begin{};
   std::vector<std::int32_t> counts;
   std::vector<std::uint8_t> columns;
+  std::size_t cells = 0;  // non-zero cells in all
 
   bool packed(int r) const { return packed_begin[r + 1] > packed_begin[r]; }
 };
@@ -59,24 +37,27 @@ bool find_non_zero(LevelPairMatrix M, NonZeroCells& nz) {
   std::array<int, kLevelCount> per_row{};
   std::size_t packed = 0;
   for (int r = 0; r < kLevelCount; ++r) {
+    // Plain loops over the whole row, which compilers vectorise; the ends
+    // are looked for only in rows that have non-zero cells.
+    const std::int32_t* cells = M[r];
     std::int32_t any_negative = 0;  // its sign bit tells
     int count = 0;
-    nz.first[r] = kLevelCount;
-    nz.last[r] = -1;
-    for (int w = 0; w < kWords; ++w) {
-      const std::int32_t* cells = M[r] + 64 * w;
-      std::uint64_t word = 0;
-      for (int b = 0; b < 64; ++b) {
-        word |= std::uint64_t{cells[b] != 0} << b;
-        any_negative |= cells[b];
-      }
-      if (word == 0) continue;
-      if (nz.first[r] == kLevelCount) nz.first[r] = 64 * w + lowest_bit(word);
-      nz.last[r] = 64 * w + highest_bit(word);
-      for (; word != 0; word &= word - 1) ++count;
+    for (int c = 0; c < kLevelCount; ++c) {
+      count += cells[c] != 0;
+      any_negative |= cells[c];
     }
     if (any_negative < 0) return false;
+    nz.first[r] = kLevelCount;
+    nz.last[r] = -1;
+    if (count > 0) {
+      int first = 0, last = kLevelCount - 1;
+      while (cells[first] == 0) ++first;
+      while (cells[last] == 0) --last;
+      nz.first[r] = first;
+      nz.last[r] = last;
+    }
     per_row[r] = count;
+    nz.cells += static_cast<std::size_t>(count);
     if (count <= kPackedRowLimit) packed += static_cast<std::size_t>(count);
   }
   nz.counts.reserve(packed);
@@ -125,6 +106,10 @@ class Groups {
     }
   }
 
+  // Totals are sums of at most 2^16 counts below 2^31: exact in 64-bit
+  // integers, which add without a chain of rounding steps and convert to
+  // double exactly (below 2^53), so any order gives the reference's values.
+
   void next(int t0, int used, Group& g) {
     g.t0 = t0;
     g.used = used;
@@ -137,15 +122,15 @@ class Groups {
       }
       for (; rows_below_ <= t; ++rows_below_)
         for (int c = 0; c < kLevelCount; ++c) low_[c] += M_[rows_below_][c];
-      double low_high = 0.0, high_low = 0.0;
+      std::int64_t low_high = 0, high_low = 0;
       for (int c = 0; c < kLevelCount; ++c) {
-        const double high = column_total_[c] - low_[c];
-        const double in_block = c > t ? low_[c] : high;
-        (c > t ? low_high : high_low) += in_block;
-        g.column_total[c * kMaxLanes + lane] = kernel_normaliser(in_block);
+        const std::int64_t in_block = c > t ? low_[c] : column_total_[c] - low_[c];
+        low_high += c > t ? in_block : 0;
+        high_low += c > t ? 0 : in_block;
+        g.column_total[c * kMaxLanes + lane] = kernel_normaliser(static_cast<double>(in_block));
       }
-      g.total[kLowHigh][lane] = kernel_normaliser(low_high);
-      g.total[kHighLow][lane] = kernel_normaliser(high_low);
+      g.total[kLowHigh][lane] = kernel_normaliser(static_cast<double>(low_high));
+      g.total[kHighLow][lane] = kernel_normaliser(static_cast<double>(high_low));
     }
     const unsigned all = (1u << used) - 1;
     for (int c = 0; c < kLevelCount; ++c) {
@@ -196,8 +181,8 @@ class Groups {
   LevelPairMatrix M_;
   const NonZeroCells& nz_;
   int rows_below_ = 0;  // rows summed into low_
-  std::array<double, kLevelCount> low_{};
-  std::array<double, kLevelCount> column_total_{};
+  std::array<std::int64_t, kLevelCount> low_{};
+  std::array<std::int64_t, kLevelCount> column_total_{};
   // Per packed row: index of its first column above t0, and above the last candidate.
   std::array<std::uint32_t, kLevelCount> low_split_{};
   std::array<std::uint32_t, kLevelCount> high_split_{};
@@ -216,6 +201,10 @@ bool fast_scores(const Kernels& kernels, LevelPairMatrix M, int first, int last,
                  double* scores) {
   const auto work = std::make_unique<Workspace>();
   if (!find_non_zero(M, work->nz)) return false;
+  if (work->nz.cells == 0) {  // every block is empty of counts: every score is +0.0
+    std::fill(scores, scores + (last - first + 1), 0.0);
+    return true;
+  }
   Groups groups(M, work->nz);
   Group& g = work->group;
   for (int t0 = first; t0 <= last; t0 += kernels.lanes) {
