@@ -66,12 +66,14 @@ void scan(benchmark::State& state, const Subject* subject, const Kernels* kernel
   }
 }
 
-// The fast scores alone: the scan without its progress text and selection.
-void scores(benchmark::State& state, const Subject* subject, const Kernels* kernels) {
+// The fast scores alone (the scan without its progress text), with one way
+// of finding the terms.
+void scores(benchmark::State& state, const Subject* subject, const Kernels* kernels,
+            pellwick::detail::TermMode mode) {
   std::vector<double> out(pellwick::kLastCandidate + 1);
   for (auto _ : state) {
     pellwick::detail::fast_scores(*kernels, subject->matrix, 0, pellwick::kLastCandidate,
-                                  out.data());
+                                  out.data(), mode);
     benchmark::DoNotOptimize(out.data());
   }
 }
@@ -128,11 +130,14 @@ int main(int argc, char** argv) {
     add("reference", nullptr);
     for (const auto& [name, kernels] : paths) {
       add(name, &kernels);
-      benchmark::RegisterBenchmark((subject.name + "/" + name + "-scores").c_str(), scores,
-                                   &subject, &kernels)
-          ->Unit(benchmark::kMillisecond)
-          ->Repetitions(5)
-          ->ReportAggregatesOnly(true);
+      for (const auto& [mode, label] : {std::pair{pellwick::detail::TermMode::direct, "direct"},
+                                        std::pair{pellwick::detail::TermMode::cached, "cached"}}) {
+        benchmark::RegisterBenchmark((subject.name + "/" + name + "-" + label).c_str(), scores,
+                                     &subject, &kernels, mode)
+            ->Unit(benchmark::kMillisecond)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly(true);
+      }
     }
   }
   RatioReporter reporter;

@@ -11,11 +11,17 @@
 
 namespace pellwick::detail {
 
+// How the terms are found: each cell's computed as it is visited (direct),
+// each distinct (column, count) pair's computed once per side (cached), or
+// cached where the matrix's pairs repeat enough for that to pay (automatic).
+// All three give the same bits.
+enum class TermMode { automatic, direct, cached };
+
 // Scores of the candidates first..last (0 <= first <= last <= kLastCandidate)
 // into scores[0 .. last - first], with the given kernels. Returns false,
 // having scored nothing, for a matrix with a negative entry: the kernels rely
 // on a non-zero cell's normalisers being positive. May throw std::bad_alloc.
 bool fast_scores(const Kernels& kernels, LevelPairMatrix M, int first, int last,
-                 double* scores);
+                 double* scores, TermMode mode = TermMode::automatic);
 
 }  // namespace pellwick::detail

@@ -26,6 +26,9 @@ struct Run {
   int first_column;
   int width;
   unsigned lanes;
+  // With cached terms: pairs[k] is the (column, count) pair of cell k, 0 for
+  // a zero count (see Kernels::add_cached).
+  const std::uint32_t* pairs;
 };
 
 // One side of a group of candidates.
@@ -44,6 +47,19 @@ struct Kernels {
   // Requires integers 0 <= m <= column_total[c][l] and m <= total[l] in those
   // lanes; a zero count adds +0.0.
   void (*sum_side)(const Run* runs, std::size_t count, const Side& side, double* sums);
+  // The terms of distinct (column, count) pairs, each computed once per side:
+  // for each listed pair p = list[k] (count m = counts[p] > 0 in column
+  // c = columns[p]), every lane's
+  //   terms[p * kMaxLanes + l] = (m / total[l]) * kEntropyBase^(1 - m / column_total[c][l]),
+  // operation for operation as sum_side computes it. Lanes whose block does
+  // not hold the column get a finite value that add_cached never adds.
+  void (*pair_terms)(const std::uint32_t* list, std::size_t n, const std::int32_t* counts,
+                     const std::uint8_t* columns, const Side& side, double* terms);
+  // sum_side with each cell's term read from terms[run.pairs[k] * kMaxLanes],
+  // where pair 0 (zero counts) holds +0.0 in every lane: the same additions
+  // in the same order.
+  void (*add_cached)(const Run* runs, std::size_t count, const Side& side, const double* terms,
+                     double* sums);
   // out[k] = exp_base(y[k]) for k < n, n a multiple of 8, over exp_base's domain.
   void (*exp_base)(const double* y, std::size_t n, double* out);
 };

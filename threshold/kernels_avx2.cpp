@@ -35,19 +35,49 @@ PELLWICK_INLINE __m256d lane_mask(unsigned lanes) {
   return _mm256_castsi256_pd(_mm256_cmpeq_epi64(set, bits));
 }
 
+// The term of count m in column c, in every lane.
+PELLWICK_INLINE __m256d term4(std::int32_t m, int c, const Side& side, __m256d total) {
+  const __m256d count = _mm256_set1_pd(m);
+  const __m256d p = _mm256_div_pd(count, total);
+  const __m256d q = _mm256_div_pd(count, _mm256_loadu_pd(side.column_total + c * kMaxLanes));
+  return _mm256_mul_pd(p, exp_base4(_mm256_sub_pd(_mm256_set1_pd(1.0), q)));
+}
+
+// Lanes outside their block add +0.0, which leaves a sum as it is.
+PELLWICK_INLINE __m256d add_masked(__m256d sum, __m256d term, unsigned lanes) {
+  return _mm256_add_pd(sum, _mm256_and_pd(term, lane_mask(lanes)));
+}
+
 void sum_side(const Run* runs, std::size_t count, const Side& side, double* sums) {
-  const __m256d one = _mm256_set1_pd(1.0);
   const __m256d total = _mm256_loadu_pd(side.total);
   __m256d sum = _mm256_loadu_pd(sums);
   for (const Run* run = runs; run != runs + count; ++run) {
     for (int k = 0; k < run->width; ++k) {
       const int c = run->columns != nullptr ? run->columns[k] : run->first_column + k;
-      const __m256d m = _mm256_set1_pd(run->counts[k]);
-      const __m256d p = _mm256_div_pd(m, total);
-      const __m256d q = _mm256_div_pd(m, _mm256_loadu_pd(side.column_total + c * kMaxLanes));
-      const __m256d term = _mm256_mul_pd(p, exp_base4(_mm256_sub_pd(one, q)));
-      // Lanes outside their block add +0.0, which leaves a sum as it is.
-      sum = _mm256_add_pd(sum, _mm256_and_pd(term, lane_mask(run->lanes & side.column_lanes[c])));
+      sum = add_masked(sum, term4(run->counts[k], c, side, total),
+                       run->lanes & side.column_lanes[c]);
+    }
+  }
+  _mm256_storeu_pd(sums, sum);
+}
+
+void pair_terms(const std::uint32_t* list, std::size_t n, const std::int32_t* counts,
+                const std::uint8_t* columns, const Side& side, double* terms) {
+  const __m256d total = _mm256_loadu_pd(side.total);
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::uint32_t p = list[k];
+    _mm256_storeu_pd(terms + p * kMaxLanes, term4(counts[p], columns[p], side, total));
+  }
+}
+
+void add_cached(const Run* runs, std::size_t count, const Side& side, const double* terms,
+                double* sums) {
+  __m256d sum = _mm256_loadu_pd(sums);
+  for (const Run* run = runs; run != runs + count; ++run) {
+    for (int k = 0; k < run->width; ++k) {
+      const int c = run->columns != nullptr ? run->columns[k] : run->first_column + k;
+      sum = add_masked(sum, _mm256_loadu_pd(terms + run->pairs[k] * kMaxLanes),
+                       run->lanes & side.column_lanes[c]);
     }
   }
   _mm256_storeu_pd(sums, sum);
@@ -59,6 +89,6 @@ void exp_base_n(const double* y, std::size_t n, double* out) {
 
 }  // namespace
 
-Kernels avx2_kernels() { return {4, sum_side, exp_base_n}; }
+Kernels avx2_kernels() { return {4, sum_side, pair_terms, add_cached, exp_base_n}; }
 
 }  // namespace pellwick::detail

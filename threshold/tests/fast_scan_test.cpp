@@ -143,12 +143,15 @@ TEST_P(OnEveryPath, ScoresEqualTheReferenceWithTheSamePowerBitForBit) {
     for (int t = 0; t <= kLastCandidate; ++t)
       expected[t] = detail::score_candidate(t, s.matrix, detail::exp_base).value;
     for (const Range& r : {Range{0, kLastCandidate}, Range{7, 7}, Range{5, 20}, Range{240, 254}}) {
-      std::vector<double> scores(r.end - r.start + 1, -1.0);
-      ASSERT_TRUE(detail::fast_scores(kernels_, s.matrix, r.start, r.end, scores.data()));
-      for (int t = r.start; t <= r.end; ++t) {
-        ASSERT_EQ(scores[t - r.start], expected[t])
-            << s.name << ", " << GetParam() << ", candidate " << t << " of " << r.start << ".."
-            << r.end;
+      for (detail::TermMode mode : {detail::TermMode::direct, detail::TermMode::cached,
+                                    detail::TermMode::automatic}) {
+        std::vector<double> scores(r.end - r.start + 1, -1.0);
+        ASSERT_TRUE(detail::fast_scores(kernels_, s.matrix, r.start, r.end, scores.data(), mode));
+        for (int t = r.start; t <= r.end; ++t) {
+          ASSERT_EQ(scores[t - r.start], expected[t])
+              << s.name << ", " << GetParam() << ", term mode " << int(mode) << ", candidate "
+              << t << " of " << r.start << ".." << r.end;
+        }
       }
     }
   }
