@@ -8,7 +8,9 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "threshold/threshold.h"

@@ -246,7 +246,7 @@ class Groups {
     // Low-high: rows 0..last, columns above t0; high-low: rows above t0,
     // columns up to last. Each lane takes its own part through the masks.
     const int first_row = side == kLowHigh ? 0 : t0 + 1;
-    const int end_row = side == kLowHigh ? std::min(last, kLevelCount - 2) + 1 : kLevelCount;
+    const int end_row = side == kLowHigh ? std::min(last, kLastCandidate) + 1 : kLevelCount;
     for (int r = first_row; r < end_row; ++r) {
       // Row r lies in the low-high block when r <= t, else in the high-low one.
       const unsigned below = lanes_below(r, t0, g.used);
