@@ -6,7 +6,6 @@ import java.io.PrintStream;
 import java.io.RandomAccessFile;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
-import java.nio.file.InvalidPathException;
 import java.nio.file.Path;
 import java.nio.file.StandardOpenOption;
 import java.util.ArrayList;
@@ -102,25 +101,24 @@ final class Batch {
             Path output = null;
             String refusal = null;
             try {
-                path = Path.of(input);
-                Path name = path.getFileName();
-                if (name == null || input.endsWith("/")) {
-                    refusal = input + ": not a file name";
-                } else {
-                    output = outDir.resolve(name.toString().replaceFirst("\\.[^.]*$", "") + ".png");
-                    read.add(path.toAbsolutePath().normalize());
-                    String other = writers.putIfAbsent(output, input);
-                    if (input.equals(other)) {
-                        continue;  // listed twice: done once
-                    }
-                    if (other != null) {
-                        throw new ImageFiles.Failure(other + " and " + input + " would both write "
-                                + output + "; rename one of them");
-                    }
+                path = ThresholdImage.path(input);
+            } catch (ImageFiles.Failure unusable) {
+                refusal = unusable.getMessage();
+            }
+            Path name = path == null ? null : path.getFileName();
+            if (path != null && (name == null || input.endsWith("/"))) {
+                refusal = input + ": not a file name";
+            } else if (path != null) {
+                output = outDir.resolve(name.toString().replaceFirst("\\.[^.]*$", "") + ".png");
+                read.add(path.toAbsolutePath().normalize());
+                String other = writers.putIfAbsent(output, input);
+                if (input.equals(other)) {
+                    continue;  // listed twice: done once
                 }
-            } catch (InvalidPathException e) {
-                refusal = input + ": the file name cannot be used in this locale's encoding ("
-                        + System.getProperty("sun.jnu.encoding") + "; try LC_ALL=C.UTF-8)";
+                if (other != null) {
+                    throw new ImageFiles.Failure(other + " and " + input + " would both write "
+                            + output + "; rename one of them");
+                }
             }
             if (i % s.shards() == s.shard()) {
                 jobs.add(new Job(input, path, output, refusal));

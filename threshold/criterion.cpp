@@ -77,6 +77,14 @@ double high_low_block(int t, LevelPairMatrix M, int n, detail::Power power) {
   return block_entropy(M, high_rows(t, n), low_columns(t), power, unreported);
 }
 
+// The low-high block first, then the high-low one.
+detail::Score score_with(int t, LevelPairMatrix M, int n, detail::Power power) {
+  detail::Score score;
+  const double low_high = low_high_block(t, M, n, power, score.division_fallbacks);
+  score.value = low_high + high_low_block(t, M, n, power);
+  return score;
+}
+
 }  // namespace
 
 namespace detail {
@@ -84,10 +92,7 @@ namespace detail {
 double library_power(double y) { return std::pow(kEntropyBase, y); }
 
 Score score_candidate(int t, LevelPairMatrix M, Power power) {
-  Score score;
-  const double low_high = low_high_block(t, M, kLevelCount, power, score.division_fallbacks);
-  score.value = low_high + high_low_block(t, M, kLevelCount, power);
-  return score;
+  return score_with(t, M, kLevelCount, power);
 }
 
 }  // namespace detail
@@ -127,9 +132,7 @@ double high_low_entropy(int t, LevelPairMatrix M, int n) {
 }
 
 double threshold_score(int t, LevelPairMatrix M, int n) {
-  int unreported = 0;
-  const double low_high = low_high_block(t, M, n, detail::library_power, unreported);
-  return low_high + high_low_block(t, M, n, detail::library_power);
+  return score_with(t, M, n, detail::library_power).value;
 }
 
 }  // namespace pellwick

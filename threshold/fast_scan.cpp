@@ -104,7 +104,7 @@ class ColumnPairs {
  public:
   void clear() { pair_.fill(0); }
 
-  // The pair of count m (> 0); new ones are numbered from `next` on.
+  // The pair of count m (> 0) in this column; a new one gets new_pair().
   template <class NewPair>
   std::uint32_t of(std::int32_t m, NewPair new_pair) {
     int slot = static_cast<int>((std::uint32_t(m) * 0x9E3779B1u) >> 23);  // 9 bits
@@ -195,10 +195,6 @@ class Groups {
     }
   }
 
-  // Totals are sums of at most 2^16 counts below 2^31: exact in 64-bit
-  // integers, which add without a chain of rounding steps and convert to
-  // double exactly (below 2^53), so any order gives the reference's values.
-
   void next(int t0, int used, Group& g) {
     g.t0 = t0;
     g.used = used;
@@ -272,6 +268,9 @@ class Groups {
   LevelPairMatrix M_;
   const NonZeroCells& nz_;
   int rows_below_ = 0;  // rows summed into low_
+  // Totals are sums of at most 2^16 counts below 2^31: exact in 64-bit
+  // integers, which add without a chain of rounding steps and convert to
+  // double exactly (below 2^53), so any order gives the reference's values.
   std::array<std::int64_t, kLevelCount> low_{};
   std::array<std::int64_t, kLevelCount> column_total_{};
   // Per packed row: index of its first column above t0, and above the last candidate.

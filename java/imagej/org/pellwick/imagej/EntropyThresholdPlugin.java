@@ -132,6 +132,7 @@ public class EntropyThresholdPlugin implements PlugInFilter {
         ImageStack stack = imp.getStack();
         Selection selection = Selection.of(imp.getRoi(), imp.getWidth(), imp.getHeight());
         boolean sixteen = imp.getBitDepth() == 16;
+        // The 16-bit range that the levels and the shown threshold are binned over.
         int[] range = sixteen ? selection.range(stack, wholeStack ? 0 : imp.getCurrentSlice())
                 : null;
         List<GrayImage> slices = new ArrayList<>();
@@ -158,7 +159,7 @@ public class EntropyThresholdPlugin implements PlugInFilter {
         if (createMask || imp.getBitDepth() == 24) {
             makeMask(slices, selection);
         } else {
-            setRange(sixteen ? selection.range(stack, wholeStack ? 0 : imp.getCurrentSlice()) : null);
+            setRange(range);
         }
     }
 
